@@ -1,0 +1,767 @@
+// tarnwick: an animated full-screen menu of eight buttons.
+// This module holds start-up, the frame loop, the input callbacks, the GL
+// debug printer and the per-frame drawing with its constant scene.
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <iostream>
+
+#include "tarnwick.h"
+
+long* mp = nullptr;
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Shader sources, one line per element.
+
+constexpr const char* buttontex_vertex[] = {
+    "#version 410 core\n",
+    "layout(location = 0) in vec3 aPos;\n",
+    "layout(location = 1) in vec3 aNorm;\n",
+    "layout(location = 2) in vec3 aColor;\n",
+    "layout(location = 3) in vec2 aTexCoord;\n",
+    "layout (std140) uniform Matrices {\n",
+    "  mat4 proj;\n",
+    "  mat4 view;\n",
+    "  mat4 model;\n",
+    "};\n",
+    "layout (std140) uniform Lights {\n",
+    "  vec4 lightpos;\n",
+    "};\n",
+    "out Data {\n",
+    "  vec3 normal;\n",
+    "  vec3 eye;\n",
+    "  vec3 lightDir;\n",
+    "  vec2 TexCoord;\n",
+    "} DataOut;\n",
+    "\n",
+    "void main()\n",
+    "{\n",
+    "    vec4 pos = view * model * vec4(aPos, 1.0);\n",
+    "  DataOut.normal = normalize(aNorm);\n",
+    "  DataOut.lightDir = vec3(lightpos - pos);\n",
+    "  DataOut.eye = vec3(-pos);\n",
+    "    gl_Position = proj * view * model * vec4(aPos, 1.0);\n",
+    "    DataOut.TexCoord = aTexCoord;\n",
+    "}\n",
+};
+
+constexpr const char* buttontex_fragment[] = {
+    "#version 410 core\n",
+    "layout (std140) uniform Materials {\n",
+    "    vec4 diffuse;\n",
+    "    vec4 ambient;\n",
+    "    vec4 specular;\n",
+    "    float shininess;\n",
+    "};\n",
+    "in Data {\n",
+    " vec3 normal;\n",
+    " vec3 eye;\n",
+    " vec3 lightDir;\n",
+    " vec2 TexCoord;\n",
+    "} DataIn;\n",
+    "\n",
+    "uniform sampler2D ourTexture;\n",
+    "\n",
+    "out vec4 FragColor;\n",
+    "\n",
+    "void main()\n",
+    "{\n",
+    "    vec4 spec = vec4(0.0);\n",
+    "    vec3 n = normalize(DataIn.normal);\n",
+    "    vec3 l = normalize(DataIn.lightDir);\n",
+    "    vec3 e = normalize(DataIn.eye);\n",
+    "    float intensity = max(dot(n,l), 0.0);\n",
+    "    if (intensity > 0.0) {\n",
+    "        vec3 h = normalize(l + e);\n",
+    "        float intSpec = max(dot(h,n), 0.0);\n",
+    "        spec = specular * pow(intSpec, shininess);\n",
+    "    }\n",
+    "\n",
+    "    vec4 texColor = texture(ourTexture, DataIn.TexCoord);\n",
+    "    if (texColor.a < 0.5) {\n",
+    "       FragColor = max(intensity * diffuse + spec, ambient);\n",
+    "    }\n",
+    "    else {\n",
+    "       FragColor = texColor;\n",
+    "    }\n",
+    "}\n",
+};
+
+constexpr const char* regtriangle_vertex[] = {
+    "#version 410 core\n",
+    "layout(location = 0) in vec3 aPos;\n",
+    "layout(location = 1) in vec3 aNorm;\n",
+    "layout(location = 2) in vec3 aColor;\n",
+    "layout (std140) uniform Matrices {\n",
+    "  mat4 proj;\n",
+    "  mat4 view;\n",
+    "  mat4 model;\n",
+    "};\n",
+    "layout (std140) uniform Lights {\n",
+    "  vec4 lightpos;\n",
+    "};\n",
+    "out Data {\n",
+    "  vec3 normal;\n",
+    "  vec3 eye;\n",
+    "  vec3 lightDir;\n",
+    "} DataOut;\n",
+    "\n",
+    "void main()\n",
+    "{\n",
+    "    vec4 pos = view * model * vec4(aPos, 1.0);\n",
+    "  DataOut.normal = normalize(aNorm);\n",
+    "  DataOut.lightDir = vec3(lightpos - pos);\n",
+    "  DataOut.eye = vec3(-pos);\n",
+    "    gl_Position = proj * view * model * vec4(aPos, 1.0);\n",
+    "}\n",
+};
+
+constexpr const char* regtriangle_fragment[] = {
+    "#version 410 core\n",
+    "layout (std140) uniform Materials {\n",
+    "    vec4 diffuse;\n",
+    "    vec4 ambient;\n",
+    "    vec4 specular;\n",
+    "    float shininess;\n",
+    "};\n",
+    "in Data {\n",
+    " vec3 normal;\n",
+    " vec3 eye;\n",
+    " vec3 lightDir;\n",
+    "} DataIn;\n",
+    "\n",
+    "out vec4 FragColor;\n",
+    "\n",
+    "void main()\n",
+    "{\n",
+    "    vec4 spec = vec4(0.0);\n",
+    "    vec3 n = normalize(DataIn.normal);\n",
+    "    vec3 l = normalize(DataIn.lightDir);\n",
+    "    vec3 e = normalize(DataIn.eye);\n",
+    "    float intensity = max(dot(n,l), 0.0);\n",
+    "    if (intensity > 0.0) {\n",
+    "        vec3 h = normalize(l + e);\n",
+    "        float intSpec = max(dot(h,n), 0.0);\n",
+    "        spec = specular * pow(intSpec, shininess);\n",
+    "    }\n",
+    "    FragColor = max(intensity * diffuse + spec, ambient);\n",
+    "}\n",
+};
+
+template <typename T, size_t N>
+constexpr long count_of(T (&)[N])
+{
+    return (long)N;
+}
+
+// ---------------------------------------------------------------------------
+// Buttons: index, printed name and picture file.
+
+constexpr const char* button_names[8] = {
+    "Start", "Coord", "Blank", "Blank", "Observe", "Edit", "Blank", "Quit",
+};
+
+constexpr char button_files[8][20] = {
+    "output_start.rgba", "output_coord.rgba",   "output_blank.rgba", "output_blank.rgba",
+    "output_observe.rgba", "output_edit.rgba", "output_blank.rgba", "output_quit.rgba",
+};
+
+constexpr const char background_file[] = "output_spinrgb.rgba";
+constexpr long button_size = 1024;
+constexpr long background_size = 4096;
+
+// ---------------------------------------------------------------------------
+// The menu scene, in panel units: the panel is the unit square, z towards the viewer.
+
+// Vertex record: position, normal, colour, texture coordinate.
+constexpr int record_floats = 11;
+constexpr int record_bytes = record_floats * (int)sizeof(float);
+constexpr int quad_bytes = 4 * record_bytes;
+
+// Every frame starts from this quad; draws rewrite only the positions.
+constexpr float quad_template[4 * record_floats] = {
+    // position         normal     colour     texcoord
+     0.1f,  0.1f, 0.0f,  0, 0, 1,   1, 1, 1,   1, 1,
+     0.1f, -0.1f, 0.0f,  0, 0, 1,   1, 1, 1,   1, 0,
+    -0.1f, -0.1f, 0.0f,  0, 0, 1,   1, 1, 1,   0, 0,
+    -0.1f,  0.1f, 0.0f,  0, 0, 1,   1, 1, 1,   0, 1,
+};
+
+constexpr unsigned int quad_indices[6] = {0, 1, 3, 1, 2, 3};
+constexpr unsigned int triangle_indices[3] = {0, 1, 2};
+
+constexpr double background_quad[12] = {
+     1, -1, 0,
+     1,  1, 0,
+    -1,  1, 0,
+    -1, -1, 0,
+};
+
+// Corners: right-top, right-bottom, left-bottom, left-top.
+constexpr double button_rects[8][12] = {
+    {0.4, 0.9, 0,  0.4, 0.8, 0,  0.1, 0.8, 0,  0.1, 0.9, 0},
+    {0.4, 0.7, 0,  0.4, 0.6, 0,  0.1, 0.6, 0,  0.1, 0.7, 0},
+    {0.4, 0.5, 0,  0.4, 0.4, 0,  0.1, 0.4, 0,  0.1, 0.5, 0},
+    {0.4, 0.3, 0,  0.4, 0.2, 0,  0.1, 0.2, 0,  0.1, 0.3, 0},
+    {0.9, 0.9, 0,  0.9, 0.8, 0,  0.6, 0.8, 0,  0.6, 0.9, 0},
+    {0.9, 0.7, 0,  0.9, 0.6, 0,  0.6, 0.6, 0,  0.6, 0.7, 0},
+    {0.9, 0.5, 0,  0.9, 0.4, 0,  0.6, 0.4, 0,  0.6, 0.5, 0},
+    {0.9, 0.3, 0,  0.9, 0.2, 0,  0.6, 0.2, 0,  0.6, 0.3, 0},
+};
+
+// The panel around the eight button holes, as 26 triangles.
+constexpr double panel_triangles[26][9] = {
+    {0.1,  0,    0,  0,    1,    0,  0,    0,    0},  // left border
+    {0,    1,    0,  0.1,  0,    0,  0.1,  1,    0},
+    {0.1,  0.9,  0,  0.9,  1,    0,  0.1,  1,    0},  // top border
+    {0.9,  1,    0,  0.1,  0.9,  0,  0.9,  0.9,  0},
+    {1,    0,    0,  1,    1,    0,  0.9,  1,    0},  // right border
+    {1,    0,    0,  0.9,  1,    0,  0.9,  0,    0},
+    {0.1,  0,    0,  0.9,  0.1,  0,  0.1,  0.1,  0},  // bottom border
+    {0.9,  0,    0,  0.9,  0.1,  0,  0.1,  0,    0},
+    {0.6,  0.8,  0,  0.6,  0.9,  0,  0.4,  0.8,  0},  // between the columns, row by row
+    {0.4,  0.9,  0,  0.4,  0.8,  0,  0.6,  0.9,  0},
+    {0.6,  0.6,  0,  0.6,  0.7,  0,  0.4,  0.6,  0},
+    {0.4,  0.7,  0,  0.4,  0.6,  0,  0.6,  0.7,  0},
+    {0.6,  0.4,  0,  0.6,  0.5,  0,  0.4,  0.4,  0},
+    {0.4,  0.5,  0,  0.4,  0.4,  0,  0.6,  0.5,  0},
+    {0.6,  0.2,  0,  0.6,  0.3,  0,  0.4,  0.2,  0},
+    {0.4,  0.3,  0,  0.4,  0.2,  0,  0.6,  0.3,  0},
+    {0.9,  0.7,  0,  0.9,  0.8,  0,  0.1,  0.7,  0},  // bars between the rows
+    {0.1,  0.7,  0,  0.9,  0.8,  0,  0.1,  0.8,  0},
+    {0.9,  0.5,  0,  0.9,  0.6,  0,  0.1,  0.5,  0},
+    {0.1,  0.5,  0,  0.9,  0.6,  0,  0.1,  0.6,  0},
+    {0.9,  0.3,  0,  0.9,  0.4,  0,  0.1,  0.3,  0},
+    {0.1,  0.3,  0,  0.9,  0.4,  0,  0.1,  0.4,  0},
+    {0.9,  0.1,  0,  0.9,  0.2,  0,  0.55, 0.1,  0},  // bar below the last row, in two halves
+    {0.55, 0.1,  0,  0.9,  0.2,  0,  0.55, 0.2,  0},
+    {0.45, 0.1,  0,  0.45, 0.2,  0,  0.1,  0.1,  0},
+    {0.1,  0.1,  0,  0.45, 0.2,  0,  0.1,  0.2,  0},
+};
+
+constexpr float light_position[4] = {0.8f, 0.75f, 1.5f, 0.0f};
+
+// The "Materials" uniform block, std140.
+struct material {
+    float diffuse[4];
+    float ambient[4];
+    float specular[4];
+    float shininess;
+};
+static_assert(sizeof(material) == 52, "Materials block is 52 bytes");
+
+constexpr material gold = {
+    {0.24725f, 0.1995f, 0.0745f, 1.0f},
+    {0.75164f, 0.60648f, 0.22648f, 0.0f},
+    {0.628281f, 0.555802f, 0.366065f, 1.0f},
+    0.4f,
+};
+constexpr material silver = {
+    {0.19225f, 0.19225f, 0.19225f, 1.0f},
+    {0.50754f, 0.50754f, 0.50754f, 0.0f},
+    {0.508273f, 0.508273f, 0.508273f, 1.0f},
+    0.4f,
+};
+
+// Perspective for 16:9 with x and y negated; the view below negates them back.
+constexpr float projection[16] = {
+    -3.73868537f, 0, 0, 0,
+    0, -6.64655161f, 0, 0,
+    0, 0, -1.00100052f, -1,
+    0, 0, -0.100050025f, 0,
+};
+
+// Look-at from (0, 0.00001, 3.5) towards the origin, up (0, -1, 0).
+constexpr float view_skew = 2.85714282e-06f;
+constexpr float view[16] = {
+    -1, 0, 0, 0,
+    0, -1, view_skew, 0,
+    0, view_skew, 1, 0,
+    0, 0, -3.5f, 1,
+};
+
+constexpr float clear_colour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
+
+// Button faces sit on top of their walls, this high above the panel.
+constexpr double face_height = 0.25;
+constexpr double panel_scale = 0.75;
+
+// ---------------------------------------------------------------------------
+// Drawing helpers.
+
+void set_position(float* scratch, int slot, const double* xyz, double z_offset)
+{
+    float* p = scratch + slot * record_floats;
+    p[0] = (float)xyz[0];
+    p[1] = (float)xyz[1];
+    p[2] = (float)(xyz[2] + z_offset);
+}
+
+void set_attribute_pointers(int locations)
+{
+    constexpr int sizes[4] = {3, 3, 3, 2};
+    for (int i = 0; i < locations; i++)
+        glVertexAttribPointer((GLuint)i, sizes[i], GL_FLOAT, GL_FALSE, record_bytes,
+                              (const void*)(uintptr_t)(i * 3 * sizeof(float)));
+}
+
+// Streams the scratch quad and draws `count` indices of it with the pack's program.
+void draw(const slpack* pack, const float* scratch, int locations, bool set_pointers, int count)
+{
+    glBindBuffer(GL_ARRAY_BUFFER, pack->vbo);
+    glBufferData(GL_ARRAY_BUFFER, quad_bytes, scratch, GL_DYNAMIC_DRAW);
+    if (set_pointers)
+        set_attribute_pointers(locations);
+    glUseProgram(pack->program);
+    for (int i = 0; i < locations; i++)
+        glEnableVertexAttribArray((GLuint)i);
+    glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
+    for (int i = 0; i < locations; i++)
+        glDisableVertexAttribArray((GLuint)i);
+    glUseProgram(0);
+}
+
+void upload_material(const slpack* pack, const material* m)
+{
+    glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_materials);
+    glBufferData(GL_UNIFORM_BUFFER, sizeof *m, m, GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+}
+
+void upload_uniforms(const slpack* pack, const material* m, const float* model,
+                     const unsigned int* indices, long index_bytes)
+{
+    glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_lights);
+    glBufferData(GL_UNIFORM_BUFFER, sizeof light_position, light_position, GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+    upload_material(pack, m);
+    glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_matrices);
+    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof projection, projection);
+    glBufferSubData(GL_UNIFORM_BUFFER, 64, sizeof view, view);
+    glBufferSubData(GL_UNIFORM_BUFFER, 128, 64, model);
+    glBindBuffer(GL_UNIFORM_BUFFER, 0);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, pack->ebo);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, index_bytes, indices, GL_STATIC_DRAW);
+}
+
+// Scale applied after a translation, column-major: S(s) * T(t).
+void scale_translate(float* m, float sx, float sy, float sz, float tx, float ty, float tz)
+{
+    const float result[16] = {
+        sx, 0, 0, 0,
+        0, sy, 0, 0,
+        0, 0, sz, 0,
+        sx * tx, sy * ty, sz * tz, 1,
+    };
+    memcpy(m, result, sizeof result);
+}
+
+// One step of the background's bounce along one axis.
+void drift(long* dir, double* offset)
+{
+    if (*dir == 1) {
+        if (1.0 > *offset)
+            *offset += 0.01;
+        else
+            *dir = -1;
+    } else {
+        if (*offset > -1.0)
+            *offset -= 0.01;
+        else
+            *dir = 1;
+    }
+}
+
+// Maps the cursor, in screen fractions, onto the plane of the un-lifted button
+// faces, so that the hit test covers exactly what is drawn there. Depth of that
+// plane in front of the eye, then the inverse of projection and view in x and y.
+point_t cursor_on_faces(const point_t* cursor, float panel_depth)
+{
+    const double eye_distance = -(double)view[14];
+    const double depth = eye_distance - panel_scale * (face_height + (double)panel_depth);
+    const double x_scale = (double)projection[0] * (double)view[0];
+    const double y_scale = (double)projection[5] * (double)view[5];
+    return point_t{2 * cursor->x * depth / x_scale, 2 * cursor->y * depth / y_scale};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Input.
+
+void framebuffer_size_callback(GLFWwindow* window, int width, int height)
+{
+    (void)window;
+    glViewport(0, 0, width, height);
+}
+
+void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    (void)scancode;
+    (void)mods;
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_PRESS)
+        glfwSetWindowShouldClose(window, GLFW_TRUE);
+}
+
+void mouse_button_callback(GLFWwindow* window, int button, int action, int mods)
+{
+    (void)window;
+    (void)mods;
+    if (button != GLFW_MOUSE_BUTTON_LEFT || action != GLFW_PRESS)
+        return;
+    for (long i = 0; i < 8; i++) {
+        if (mp[i] != 0)
+            printf("Pressing button %ld: %s\n", i, button_names[i]);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// GL debug messages.
+
+namespace {
+
+struct label {
+    GLenum value;
+    const char* text;
+};
+
+constexpr label debug_sources[] = {
+    {GL_DEBUG_SOURCE_API,             "Source: API"},
+    {GL_DEBUG_SOURCE_WINDOW_SYSTEM,   "Source: Window System"},
+    {GL_DEBUG_SOURCE_SHADER_COMPILER, "Source: Shader Compiler"},
+    {GL_DEBUG_SOURCE_THIRD_PARTY,     "Source: Third Party"},
+    {GL_DEBUG_SOURCE_APPLICATION,     "Source: Application"},
+    {GL_DEBUG_SOURCE_OTHER,           "Source: Other"},
+};
+
+constexpr label debug_types[] = {
+    {GL_DEBUG_TYPE_ERROR,               "Type: Error"},
+    {GL_DEBUG_TYPE_DEPRECATED_BEHAVIOR, "Type: Deprecated Behaviour"},
+    {GL_DEBUG_TYPE_UNDEFINED_BEHAVIOR,  "Type: Undefined Behaviour"},
+    {GL_DEBUG_TYPE_PORTABILITY,         "Type: Portability"},
+    {GL_DEBUG_TYPE_PERFORMANCE,         "Type: Performance"},
+    {GL_DEBUG_TYPE_OTHER,               "Type: Other"},
+    {GL_DEBUG_TYPE_MARKER,              "Type: Marker"},
+    {GL_DEBUG_TYPE_PUSH_GROUP,          "Type: Push Group"},
+    {GL_DEBUG_TYPE_POP_GROUP,           "Type: Pop Group"},
+};
+
+constexpr label debug_severities[] = {
+    {GL_DEBUG_SEVERITY_HIGH,         "Severity: high"},
+    {GL_DEBUG_SEVERITY_MEDIUM,       "Severity: medium"},
+    {GL_DEBUG_SEVERITY_LOW,          "Severity: low"},
+    {GL_DEBUG_SEVERITY_NOTIFICATION, "Severity: notification"},
+};
+
+// Ids of messages too noisy to be worth a line.
+constexpr unsigned int dropped_ids[] = {131169, 131185, 131204, 131218};
+
+template <size_t N>
+void print_label(const label (&table)[N], GLenum value)
+{
+    for (const label& l : table) {
+        if (l.value == value) {
+            std::cout << l.text;
+            break;
+        }
+    }
+    std::cout << std::endl;
+}
+
+}  // namespace
+
+void GLAPIENTRY glDebugOutput(GLenum source, GLenum type, unsigned int id, GLenum severity,
+                              GLsizei length, const char* message, const void* user_param)
+{
+    (void)length;
+    (void)user_param;
+    for (unsigned int dropped : dropped_ids) {
+        if (id == dropped)
+            return;
+    }
+    std::cout << "---------------" << std::endl;
+    std::cout << "Debug message (" << id << "): " << message << std::endl;
+    print_label(debug_sources, source);
+    print_label(debug_types, type);
+    print_label(debug_severities, severity);
+    std::cout << std::endl;
+}
+
+// ---------------------------------------------------------------------------
+// The frame.
+
+// rect holds four corners: right-top, right-bottom, left-bottom, left-top.
+// Open on the left and bottom, closed on the right and top.
+int button_inrange(point_t* p, double* rect)
+{
+    return p->x > (rect[6] - 0.5) * 0.75 && p->y > (rect[4] - 0.5) * 0.75 &&
+           (rect[0] - 0.5) * 0.75 >= p->x && (rect[1] - 0.5) * 0.75 >= p->y;
+}
+
+int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned int* button_tex,
+           unsigned int background_tex, slpack* buttontex, slpack* regtriangle, float* scratch,
+           double w)
+{
+    (void)window;
+    static long bg_dir[2] = {1, 1};
+    static double bg_bounce[2] = {0.2, 0.5};
+
+    const double lift = 0.5 * w;
+    const float panel_depth = (float)(0.2 - 0.05 * sin(4.71238898038469 * t));
+    material gold_now = gold;
+    gold_now.shininess *= 128;
+    material silver_now = silver;
+    silver_now.shininess *= 128;
+    point_t hit_point = cursor_on_faces(cursor, panel_depth);
+    double walls[48];
+
+    glClearColor(clear_colour[0], clear_colour[1], clear_colour[2], clear_colour[3]);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    memcpy(scratch, quad_template, sizeof quad_template);
+    float background_model[16];
+    scale_translate(background_model, 4, 4, 2, (float)(0.5 * bg_bounce[0]),
+                    (float)(0.5 * bg_bounce[1]), -2);
+    drift(&bg_dir[0], &bg_bounce[0]);
+    drift(&bg_dir[1], &bg_bounce[1]);
+
+    // Background.
+    glBindVertexArray(buttontex->vao);
+    upload_uniforms(buttontex, &gold_now, background_model, quad_indices, sizeof quad_indices);
+    glBindTexture(GL_TEXTURE_2D, background_tex);
+    for (int slot = 0; slot < 4; slot++)
+        set_position(scratch, slot, background_quad + 3 * slot, 0);
+    draw(buttontex, scratch, 4, true, 6);
+    glBindVertexArray(0);
+
+    float panel_model[16];
+    scale_translate(panel_model, 0.75f, 0.75f, 0.75f, -0.5f, -0.5f, panel_depth);
+
+    // Panel.
+    glBindVertexArray(regtriangle->vao);
+    upload_uniforms(regtriangle, &silver_now, panel_model, triangle_indices,
+                    sizeof triangle_indices);
+    for (const auto& triangle : panel_triangles) {
+        for (int slot = 0; slot < 3; slot++)
+            set_position(scratch, slot, triangle + 3 * slot, 0);
+        draw(regtriangle, scratch, 3, true, 3);
+    }
+
+    // Button walls: same program and vertex array as the panel.
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, regtriangle->ebo);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof quad_indices, quad_indices, GL_STATIC_DRAW);
+    set_attribute_pointers(3);
+    upload_material(regtriangle, &gold_now);
+    for (int i = 0; i < 8; i++) {
+        double* rect = const_cast<double*>(button_rects[i]);
+        hover[i] = button_inrange(&hit_point, rect);
+        fill_sidequads(walls, 4, rect);
+        for (int quad = 0; quad < 4; quad++) {
+            for (int slot = 0; slot < 4; slot++)
+                set_position(scratch, slot, walls + 12 * quad + 3 * slot, (double)hover[i] * lift);
+            draw(regtriangle, scratch, 3, false, 6);
+        }
+    }
+
+    // Button faces.
+    glBindVertexArray(buttontex->vao);
+    upload_uniforms(buttontex, &gold_now, panel_model, quad_indices, sizeof quad_indices);
+    for (int i = 0; i < 8; i++) {
+        double* rect = const_cast<double*>(button_rects[i]);
+        glBindTexture(GL_TEXTURE_2D, button_tex[i]);
+        hover[i] = button_inrange(&hit_point, rect);
+        for (int slot = 0; slot < 4; slot++)
+            set_position(scratch, slot, rect + 3 * slot, face_height + (double)hover[i] * lift);
+        draw(buttontex, scratch, 4, true, 6);
+    }
+    glBindVertexArray(0);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Start-up, frame loop and teardown.
+
+namespace {
+
+double seconds_since(const timespec& start)
+{
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return (double)(now.tv_sec - start.tv_sec) - (double)start.tv_nsec / 1e9 +
+           (double)now.tv_nsec / 1e9;
+}
+
+void print_gl_implementation()
+{
+    int major = 0, minor = 0;
+    glGetIntegerv(GL_MAJOR_VERSION, &major);
+    glGetIntegerv(GL_MINOR_VERSION, &minor);
+    printf("OpenGL version %d.%d\n", major, minor);
+    printf("Vendor graphic card: %s\n", (const char*)glGetString(GL_VENDOR));
+    printf("Renderer: %s\n", (const char*)glGetString(GL_RENDERER));
+    printf("Version GL: %s\n", (const char*)glGetString(GL_VERSION));
+    printf("Version GLSL: %s\n", (const char*)glGetString(GL_SHADING_LANGUAGE_VERSION));
+}
+
+void enable_debug_output()
+{
+    int flags = 0;
+    glGetIntegerv(GL_CONTEXT_FLAGS, &flags);
+    if (!(flags & GL_CONTEXT_FLAG_DEBUG_BIT))
+        return;
+    glEnable(GL_DEBUG_OUTPUT);
+    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glDebugMessageCallback(glDebugOutput, nullptr);
+    glDebugMessageControl(GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_ERROR, GL_DEBUG_SEVERITY_HIGH, 0,
+                          nullptr, GL_TRUE);
+    puts("Debugging has been enabled.");
+}
+
+void generate_pack_objects(slpack* pack)
+{
+    glGenVertexArrays(1, &pack->vao);
+    glGenBuffers(1, &pack->vbo);
+    glGenBuffers(1, &pack->ebo);
+}
+
+void delete_pack_objects(slpack* pack)
+{
+    glDeleteVertexArrays(1, &pack->vao);
+    glDeleteBuffers(1, &pack->vbo);
+    glDeleteBuffers(1, &pack->ebo);
+}
+
+// Gives both programs their buffer for one block; both calls are made before either is tested.
+bool bind_block(slpack* regtriangle, slpack* buttontex, const char* title, const char* block,
+                long size, unsigned int binding, unsigned int slpack::*field)
+{
+    puts(title);
+    regtriangle->*field = ubogen(regtriangle->program, block, size, binding);
+    buttontex->*field = ubogen(buttontex->program, block, size, binding + 1);
+    if (regtriangle->*field == 0 || buttontex->*field == 0) {
+        puts("FAIL");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main()
+{
+    printf("Compiled against GLFW %i.%i.%i\n", GLFW_VERSION_MAJOR, GLFW_VERSION_MINOR,
+           GLFW_VERSION_REVISION);
+    if (!glfwInit()) {
+        fprintf(stderr, "%s: Trouble initializing glfw.\n", __func__);
+        return -1;
+    }
+    glfwWindowHint(GLFW_DECORATED, GLFW_FALSE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    if (!monitor) {
+        puts("Trouble with call to glfwGetPrimaryMonitor.");
+        return -1;
+    }
+    const GLFWvidmode* mode = glfwGetVideoMode(monitor);
+    if (!mode) {
+        puts("Trouble with call to glfwGetVideoMode.");
+        return -1;
+    }
+    printf("Detected vidmode %dx%d\n", mode->width, mode->height);
+    const int screen_width = mode->width;
+    const int screen_height = mode->height;
+    printf("Setting resolution to %ldx%ld\n", (long)screen_width, (long)screen_height);
+
+    GLFWwindow* window = glfwCreateWindow(screen_width, screen_height, "tarnwick", monitor, nullptr);
+    if (!window) {
+        puts("Trouble with call to glfwCreateWindow");
+        return -1;
+    }
+    glfwMakeContextCurrent(window);
+    glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
+    if (!gladLoadGL(glfwGetProcAddress)) {
+        puts("Failed to initialize OpenGL context");
+        return -1;
+    }
+    glfwSetKeyCallback(window, key_callback);
+    glfwSetMouseButtonCallback(window, mouse_button_callback);
+
+    fprintf(stderr, "%s: Preparing OpenGL primitives.\n", __func__);
+    print_gl_implementation();
+    enable_debug_output();
+
+    slpack buttontex = {};
+    slpack regtriangle = {};
+    generate_pack_objects(&buttontex);
+    generate_pack_objects(&regtriangle);
+    float* scratch = new float[4 * record_floats];
+
+    puts("Compiling buttontex GLSL.");
+    buttontex.program = glCreateProgram();
+    if (program_compile(buttontex.program, count_of(buttontex_vertex), buttontex_vertex,
+                        count_of(buttontex_fragment), buttontex_fragment) == -1) {
+        puts("Trouble compiling texshader.");
+        return -1;
+    }
+    puts("Compiling regtriangle GLSL.");
+    regtriangle.program = glCreateProgram();
+    if (program_compile(regtriangle.program, count_of(regtriangle_vertex), regtriangle_vertex,
+                        count_of(regtriangle_fragment), regtriangle_fragment) == -1) {
+        puts("Trouble compiling regshader.");
+        return -1;
+    }
+
+    if (!bind_block(&regtriangle, &buttontex, "Binding to GLSL Lights", "Lights", 16, 0,
+                    &slpack::ubo_lights) ||
+        !bind_block(&regtriangle, &buttontex, "Binding to GLSL Materials", "Materials", 52, 2,
+                    &slpack::ubo_materials) ||
+        !bind_block(&regtriangle, &buttontex, "Binding to GLSL Matrices.", "Matrices", 192, 4,
+                    &slpack::ubo_matrices))
+        return -1;
+
+    // A picture that fails to load leaves texture 0 in its place; the menu still runs.
+    unsigned int button_tex[8];
+    puts("Generating button textures.");
+    for (int slot = 0; slot < 8; slot++)
+        button_tex[slot] = loadtex(button_files[slot], button_size, button_size);
+    puts("Generating background texture.");
+    unsigned int background_tex = loadtex(background_file, background_size, background_size);
+
+    fprintf(stderr, "%s: Starting render loop.\n", __func__);
+    timespec start;
+    clock_gettime(CLOCK_REALTIME, &start);
+    long hover[8] = {0};
+    mp = hover;
+    point_t cursor;
+
+    while (!glfwWindowShouldClose(window)) {
+        double cx = 0, cy = 0;
+        glfwGetCursorPos(window, &cx, &cy);
+        const double t = seconds_since(start);
+        const double u = cx / (double)screen_width;
+        const double v = cy / (double)screen_height;
+        cursor.x = u - 0.5;
+        cursor.y = -(v - 0.5);
+        const double w = 0.5 * u + 0.5 * v;
+        render(window, t, &cursor, hover, button_tex, background_tex, &buttontex, &regtriangle,
+               scratch, w);
+        glfwSwapBuffers(window);
+        glfwPollEvents();
+    }
+
+    delete_pack_objects(&buttontex);
+    delete_pack_objects(&regtriangle);
+    glDeleteProgram(buttontex.program);
+    glDeleteProgram(regtriangle.program);
+    glfwTerminate();
+    delete[] scratch;
+    return 0;
+}

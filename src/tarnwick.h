@@ -1,0 +1,57 @@
+// Declarations shared by the menu's modules: the plain structures that pass
+// between them and one prototype per module function.
+#ifndef TARNWICK_H
+#define TARNWICK_H
+
+#include <glad/gl.h>
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+
+// A cursor position in screen fractions: (0, 0) at the centre, x right, y up,
+// -0.5 to 0.5 across the screen.
+typedef struct {
+    double x;
+    double y;
+} point_t;
+
+// The GL names that belong to one shader program; 0 means none.
+typedef struct {
+    unsigned int program;
+    unsigned int vao;
+    unsigned int ebo;
+    unsigned int vbo;
+    unsigned int ubo_matrices;
+    unsigned int ubo_lights;
+    unsigned int ubo_materials;
+} slpack;
+
+// Hover flags of the frame last drawn, read by mouse_button_callback.
+extern long* mp;
+
+// tarnwick: the main module.
+void framebuffer_size_callback(GLFWwindow* window, int width, int height);
+void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods);
+void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
+void GLAPIENTRY glDebugOutput(GLenum source, GLenum type, unsigned int id, GLenum severity,
+                              GLsizei length, const char* message, const void* user_param);
+int button_inrange(point_t* p, double* rect);
+int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned int* button_tex,
+           unsigned int background_tex, slpack* buttontex, slpack* regtriangle, float* scratch,
+           double w);
+
+// program_compile, ubosup: shader programs and their uniform buffers.
+int program_compile(unsigned int program, long vertex_count, const char* const* vertex_lines,
+                    long fragment_count, const char* const* fragment_lines);
+unsigned int ubogen(unsigned int program, const char* block_name, long size, unsigned int binding);
+
+// fill_sidequads: the four side walls of one button.
+int fill_sidequads(double* out, long count, double* rect);
+
+// loadtex, flipimg_rgba: raw RGBA16 pictures as textures.
+unsigned int loadtex(const char* path, long width, long height);
+int flipimg_rgba(long width, long height, unsigned short* image, unsigned short* scratch);
+
+// show_glerror: the name of a glGetError code.
+int show_glerror(unsigned int code);
+
+#endif

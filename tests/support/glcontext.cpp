@@ -1,0 +1,62 @@
+#include "glcontext.h"
+
+#include <cstdio>
+#include <gtest/gtest.h>
+
+namespace {
+
+GLFWwindow* window = nullptr;
+
+GLFWwindow* make_window()
+{
+    if (!glfwInit()) {
+        fprintf(stderr, "glcontext: glfwInit failed; is DISPLAY set to a running X server?\n");
+        return nullptr;
+    }
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    GLFWwindow* w = glfwCreateWindow(64, 64, "tarnwick test", nullptr, nullptr);
+    if (!w) {
+        fprintf(stderr, "glcontext: the GL offers no 4.5 core-profile context\n");
+        glfwTerminate();
+        return nullptr;
+    }
+    glfwMakeContextCurrent(w);
+    if (!gladLoadGL(glfwGetProcAddress)) {
+        fprintf(stderr, "glcontext: loading the GL entry points failed\n");
+        glfwDestroyWindow(w);
+        glfwTerminate();
+        return nullptr;
+    }
+    return w;
+}
+
+// Tears the context down after the last test, so that nothing GL made outlives the run.
+class GlEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override
+    {
+        if (window) {
+            glfwDestroyWindow(window);
+            glfwTerminate();
+            window = nullptr;
+        }
+    }
+};
+
+}  // namespace
+
+GLFWwindow* test_window()
+{
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        window = make_window();
+        if (window)
+            ::testing::AddGlobalTestEnvironment(new GlEnvironment);
+    }
+    return window;
+}

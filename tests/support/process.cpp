@@ -1,0 +1,211 @@
+#include "process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+using clock_type = std::chrono::steady_clock;
+
+std::vector<char*> c_strings(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& s : strings)
+        pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+void apply_env(const std::vector<std::string>& env)
+{
+    for (const std::string& setting : env) {
+        const size_t eq = setting.find('=');
+        const std::string name = setting.substr(0, eq);
+        const std::string value = setting.substr(eq + 1);
+        if (value.empty())
+            unsetenv(name.c_str());
+        else
+            setenv(name.c_str(), value.c_str(), 1);
+    }
+}
+
+// Waits for pid with a timeout; the exit status, 128 + signal, or -1 on timeout.
+int wait_with_timeout(pid_t pid, double seconds)
+{
+    const auto deadline = clock_type::now() + std::chrono::duration<double>(seconds);
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (done < 0)
+            return -1;
+        if (clock_type::now() > deadline)
+            return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void kill_and_reap(pid_t pid)
+{
+    if (pid <= 0)
+        return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+}  // namespace
+
+TempDir::TempDir()
+{
+    char name[] = "/tmp/tarnwick-test-XXXXXX";
+    if (!mkdtemp(name)) {
+        perror("TempDir: mkdtemp");
+        abort();
+    }
+    path_ = name;
+}
+
+TempDir::~TempDir()
+{
+    const std::string command = "rm -rf '" + path_ + "'";
+    if (system(command.c_str()) != 0)
+        fprintf(stderr, "TempDir: could not remove %s\n", path_.c_str());
+}
+
+XServer::XServer()
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        perror("XServer: pipe");
+        return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        close(fds[0]);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        const std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
+               "-nolisten", "tcp", (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb writes its display number once it accepts connections.
+    char buffer[32] = {0};
+    size_t got = 0;
+    while (got < sizeof buffer - 1) {
+        const ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - got);
+        if (n <= 0 || memchr(buffer, '\n', got + (size_t)n))
+            break;
+        got += (size_t)n;
+    }
+    close(fds[0]);
+    if (buffer[0] >= '0' && buffer[0] <= '9')
+        display_ = ":" + std::string(buffer, strcspn(buffer, "\n"));
+    else
+        fprintf(stderr, "XServer: Xvfb did not start\n");
+}
+
+XServer::~XServer()
+{
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (wait_with_timeout(pid_, 5) < 0)
+            kill_and_reap(pid_);
+    }
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+             const std::string& cwd)
+{
+    const std::string out_path = dir_.path() + "/out";
+    const std::string err_path = dir_.path() + "/err";
+    std::vector<std::string> args = argv;
+    pid_ = fork();
+    if (pid_ == 0) {
+        apply_env(env);
+        const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(126);
+        std::vector<char*> c_args = c_strings(args);
+        execv(c_args[0], c_args.data());
+        _exit(127);
+    }
+}
+
+Child::~Child()
+{
+    kill_and_reap(pid_);
+}
+
+bool Child::wait_for_err(const std::string& text, double seconds)
+{
+    const auto deadline = clock_type::now() + std::chrono::duration<double>(seconds);
+    while (clock_type::now() < deadline) {
+        if (err().find(text) != std::string::npos)
+            return true;
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+int Child::wait(double seconds)
+{
+    if (pid_ <= 0)
+        return -1;
+    const int status = wait_with_timeout(pid_, seconds);
+    if (status < 0)
+        kill_and_reap(pid_);
+    pid_ = -1;
+    return status;
+}
+
+std::string Child::out() const
+{
+    return read_file(dir_.path() + "/out");
+}
+
+std::string Child::err() const
+{
+    return read_file(dir_.path() + "/err");
+}
+
+int run_on_display(const std::string& display, const std::vector<std::string>& argv)
+{
+    std::vector<std::string> args = argv;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setenv("DISPLAY", display.c_str(), 1);
+        std::vector<char*> c_args = c_strings(args);
+        execvp(c_args[0], c_args.data());
+        _exit(127);
+    }
+    return wait_with_timeout(pid, 30);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
