@@ -12,12 +12,10 @@
 
 long* mp = nullptr;
 
-namespace {
-
 // ---------------------------------------------------------------------------
 // Shader sources, one line per element.
 
-constexpr const char* buttontex_vertex[] = {
+const char* const buttontex_vertex[29] = {
     "#version 410 core\n",
     "layout(location = 0) in vec3 aPos;\n",
     "layout(location = 1) in vec3 aNorm;\n",
@@ -49,7 +47,7 @@ constexpr const char* buttontex_vertex[] = {
     "}\n",
 };
 
-constexpr const char* buttontex_fragment[] = {
+const char* const buttontex_fragment[39] = {
     "#version 410 core\n",
     "layout (std140) uniform Materials {\n",
     "    vec4 diffuse;\n",
@@ -91,7 +89,7 @@ constexpr const char* buttontex_fragment[] = {
     "}\n",
 };
 
-constexpr const char* regtriangle_vertex[] = {
+const char* const regtriangle_vertex[26] = {
     "#version 410 core\n",
     "layout(location = 0) in vec3 aPos;\n",
     "layout(location = 1) in vec3 aNorm;\n",
@@ -120,7 +118,7 @@ constexpr const char* regtriangle_vertex[] = {
     "}\n",
 };
 
-constexpr const char* regtriangle_fragment[] = {
+const char* const regtriangle_fragment[29] = {
     "#version 410 core\n",
     "layout (std140) uniform Materials {\n",
     "    vec4 diffuse;\n",
@@ -151,6 +149,8 @@ constexpr const char* regtriangle_fragment[] = {
     "    FragColor = max(intensity * diffuse + spec, ambient);\n",
     "}\n",
 };
+
+namespace {
 
 template <typename T, size_t N>
 constexpr long count_of(T (&)[N])

@@ -29,6 +29,12 @@ typedef struct {
 extern long* mp;
 
 // tarnwick: the main module.
+// Sources of the two programs, one line per element.
+extern const char* const buttontex_vertex[29];
+extern const char* const buttontex_fragment[39];
+extern const char* const regtriangle_vertex[26];
+extern const char* const regtriangle_fragment[29];
+
 void framebuffer_size_callback(GLFWwindow* window, int width, int height);
 void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods);
 void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);

@@ -92,6 +92,7 @@ XServer::XServer()
     }
     pid_ = fork();
     if (pid_ == 0) {
+        unsetenv("LD_PRELOAD");  // the sanitizer runtime is for the program under test only
         close(fds[0]);
         const int null = open("/dev/null", O_WRONLY);
         dup2(null, STDOUT_FILENO);
@@ -194,6 +195,7 @@ int run_on_display(const std::string& display, const std::vector<std::string>& a
     std::vector<std::string> args = argv;
     const pid_t pid = fork();
     if (pid == 0) {
+        unsetenv("LD_PRELOAD");
         setenv("DISPLAY", display.c_str(), 1);
         std::vector<char*> c_args = c_strings(args);
         execvp(c_args[0], c_args.data());
