@@ -1,7 +1,7 @@
 #include "glcontext.h"
 
 #include <cstdio>
-#include <gtest/gtest.h>
+#include <cstdlib>
 
 namespace {
 
@@ -34,18 +34,13 @@ GLFWwindow* make_window()
     return w;
 }
 
-// Tears the context down after the last test, so that nothing GL made outlives the run.
-class GlEnvironment : public ::testing::Environment {
-public:
-    void TearDown() override
-    {
-        if (window) {
-            glfwDestroyWindow(window);
-            glfwTerminate();
-            window = nullptr;
-        }
-    }
-};
+// Tears the context down at exit, so that nothing GL made outlives the run.
+void close_window()
+{
+    glfwDestroyWindow(window);
+    glfwTerminate();
+    window = nullptr;
+}
 
 }  // namespace
 
@@ -56,7 +51,7 @@ GLFWwindow* test_window()
         tried = true;
         window = make_window();
         if (window)
-            ::testing::AddGlobalTestEnvironment(new GlEnvironment);
+            atexit(close_window);
     }
     return window;
 }

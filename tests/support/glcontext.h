@@ -1,5 +1,6 @@
-// A hidden window with a GL 4.5 core-profile debug context on the test's X
-// display, made once per test binary and current on the calling thread.
+// A small hidden window with a GL 4.5 core-profile debug context on the
+// X display, made once per process and current on the calling thread; null
+// when the GL offers no such context. It is destroyed at exit.
 #ifndef TARNWICK_TEST_GLCONTEXT_H
 #define TARNWICK_TEST_GLCONTEXT_H
 

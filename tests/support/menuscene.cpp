@@ -1,6 +1,5 @@
 #include "menuscene.h"
 
-#include "capture.h"
 #include "glcontext.h"
 
 namespace {
