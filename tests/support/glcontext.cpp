@@ -7,8 +7,14 @@ namespace {
 
 GLFWwindow* window = nullptr;
 
+void print_glfw_error(int code, const char* description)
+{
+    fprintf(stderr, "glcontext: GLFW error 0x%X: %s\n", code, description);
+}
+
 GLFWwindow* make_window()
 {
+    glfwSetErrorCallback(print_glfw_error);
     if (!glfwInit()) {
         fprintf(stderr, "glcontext: glfwInit failed; is DISPLAY set to a running X server?\n");
         return nullptr;

@@ -64,6 +64,44 @@ void kill_and_reap(pid_t pid)
     waitpid(pid, nullptr, 0);
 }
 
+// Starts Xvfb on display n; the display's name once it accepts connections, else "".
+std::string start_xvfb(int n, pid_t* pid)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        perror("XServer: pipe");
+        return "";
+    }
+    *pid = fork();
+    if (*pid == 0) {
+        unsetenv("LD_PRELOAD");  // the sanitizer runtime is for the program under test only
+        close(fds[0]);
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, STDOUT_FILENO);
+        dup2(null, STDERR_FILENO);
+        const std::string display = ":" + std::to_string(n), fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", display.c_str(), "-displayfd", fd.c_str(), "-screen", "0",
+               "1920x1080x24", "-nolisten", "tcp", "-noreset", (char*)nullptr);
+        _exit(127);
+    }
+    close(fds[1]);
+    // Xvfb writes its display number once it accepts connections, or exits.
+    char buffer[32] = {0};
+    size_t got = 0;
+    while (got < sizeof buffer - 1) {
+        const ssize_t r = read(fds[0], buffer + got, sizeof buffer - 1 - got);
+        if (r <= 0 || memchr(buffer, '\n', got + (size_t)r))
+            break;
+        got += (size_t)r;
+    }
+    close(fds[0]);
+    if (atoi(buffer) == n)
+        return ":" + std::to_string(n);
+    waitpid(*pid, nullptr, 0);
+    *pid = -1;
+    return "";
+}
+
 }  // namespace
 
 TempDir::TempDir()
@@ -83,39 +121,21 @@ TempDir::~TempDir()
         fprintf(stderr, "TempDir: could not remove %s\n", path_.c_str());
 }
 
+// Display numbers are chosen here rather than by Xvfb's own search: a server
+// probing numbers that are taken can break the sockets of the server that has
+// them, such as the one the rest of the test suite runs on. -noreset keeps a
+// server from resetting whenever its last client leaves, which would refuse
+// the next client for a moment.
 XServer::XServer()
 {
-    int fds[2];
-    if (pipe(fds) != 0) {
-        perror("XServer: pipe");
-        return;
+    const int first = 100 + getpid() % 100;
+    for (int n = first; n < first + 100 && display_.empty(); n++) {
+        const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+        if (access(lock.c_str(), F_OK) == 0)
+            continue;
+        display_ = start_xvfb(n, &pid_);
     }
-    pid_ = fork();
-    if (pid_ == 0) {
-        unsetenv("LD_PRELOAD");  // the sanitizer runtime is for the program under test only
-        close(fds[0]);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        dup2(null, STDERR_FILENO);
-        const std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1080x24",
-               "-nolisten", "tcp", (char*)nullptr);
-        _exit(127);
-    }
-    close(fds[1]);
-    // Xvfb writes its display number once it accepts connections.
-    char buffer[32] = {0};
-    size_t got = 0;
-    while (got < sizeof buffer - 1) {
-        const ssize_t n = read(fds[0], buffer + got, sizeof buffer - 1 - got);
-        if (n <= 0 || memchr(buffer, '\n', got + (size_t)n))
-            break;
-        got += (size_t)n;
-    }
-    close(fds[0]);
-    if (buffer[0] >= '0' && buffer[0] <= '9')
-        display_ = ":" + std::string(buffer, strcspn(buffer, "\n"));
-    else
+    if (display_.empty())
         fprintf(stderr, "XServer: Xvfb did not start\n");
 }
 
