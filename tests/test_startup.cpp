@@ -1,5 +1,7 @@
 // The real binary on a private X server, driven with real X events.
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <string>
 #include <vector>
 
@@ -111,4 +113,55 @@ TEST(Startup, NoGl45ContextEndsWith255)
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out.back(), "Trouble with call to glfwCreateWindow");
     EXPECT_EQ(menu.err(), "");
+}
+
+// Each kind of broken picture prints its lines, and the menu runs on with
+// texture 0 in that place until Escape.
+TEST(Startup, BrokenPicturesAreReportedAndTheMenuRunsOn)
+{
+    XServer x;
+    ASSERT_FALSE(x.display().empty());
+    TempDir cwd;
+    const std::string d = cwd.path() + "/";
+    const auto write_zeros = [](const std::string& path, long bytes) {
+        std::string zeros((size_t)bytes, '\0');
+        FILE* file = fopen(path.c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(fwrite(zeros.data(), 1, zeros.size(), file), zeros.size());
+        fclose(file);
+    };
+    // output_start.rgba is missing.
+    write_zeros(d + "output_coord.rgba", 8388607);
+    write_zeros(d + "output_blank.rgba", 8388609);
+    write_zeros(d + "output_observe.rgba", 8388608);
+    ASSERT_EQ(chmod((d + "output_observe.rgba").c_str(), 0), 0);
+    ASSERT_EQ(mkdir((d + "output_edit.rgba").c_str(), 0755), 0);
+    ASSERT_EQ(mkfifo((d + "output_quit.rgba").c_str(), 0644), 0);
+    write_zeros(d + "output_spinrgb.rgba", 134217728);
+
+    Child menu({TARNWICK_BINARY}, {"DISPLAY=" + x.display()}, cwd.path());
+    ASSERT_TRUE(menu.wait_for_err("main: Starting render loop.\n", start_timeout)) << menu.err();
+    xdotool(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1", "sleep", "0.3", "key", "Escape"});
+    EXPECT_EQ(menu.wait(start_timeout), 0);
+
+    std::vector<std::string> out = expected_startup();
+    out.resize(15);  // up to "Generating button textures."
+    const std::string blank_line = "Different sizes 8388609 compared to 8388608";
+    for (const char* line : {
+             "Reading output_start.rgba graphic.",
+             "Reading output_coord.rgba graphic.", "Different sizes 8388607 compared to 8388608",
+             "Reading output_blank.rgba graphic.", blank_line.c_str(),
+             "Reading output_blank.rgba graphic.", blank_line.c_str(),
+             "Reading output_observe.rgba graphic.",
+             "Reading output_edit.rgba graphic.",
+             "Reading output_blank.rgba graphic.", blank_line.c_str(),
+             "Reading output_quit.rgba graphic.", "Different sizes 0 compared to 8388608",
+             "Generating background texture.",
+             "Reading output_spinrgb.rgba graphic.", "Generating texture.", "Completed mipmap.",
+             "Pressing button 4: Observe"})
+        out.push_back(line);
+    expect_lines(split_lines(menu.out()), out);
+    expect_lines(split_lines(menu.err()),
+                 {"main: Preparing OpenGL primitives.", "open: No such file or directory",
+                  "open: Permission denied", "open: Is a directory", "main: Starting render loop."});
 }

@@ -35,7 +35,8 @@ private:
 };
 
 // A program started in `cwd` with extra environment settings ("NAME=value", or
-// "NAME=" to remove NAME), its standard output and error going to files.
+// "NAME=" to remove NAME), its standard output and error going to files. It
+// runs without root's power to pass file permissions.
 class Child {
 public:
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
