@@ -3,7 +3,6 @@
 // resident memory that the load adds, against the loader's budget of the file
 // mapping and two buffers of the picture's size.
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "capture.h"
 #include "glcontext.h"
 #include "timing.h"
+#include "upload_floor.h"
 
 namespace {
 
@@ -27,21 +27,6 @@ bool write_picture(const std::string& path)
         return false;
     const bool ok = fwrite(data.data(), 1, data.size(), file) == data.size();
     return fclose(file) == 0 && ok;
-}
-
-unsigned int read_and_upload(const std::string& path, std::vector<unsigned short>& buffer)
-{
-    const int fd = open(path.c_str(), O_RDONLY);
-    size_t got = 0;
-    for (ssize_t n; got < (size_t)bytes && (n = read(fd, (char*)buffer.data() + got, (size_t)bytes - got)) > 0;)
-        got += (size_t)n;
-    close(fd);
-    unsigned int name = 0;
-    glGenTextures(1, &name);
-    glBindTexture(GL_TEXTURE_2D, name);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, side, side, 0, GL_RGBA, GL_UNSIGNED_SHORT, buffer.data());
-    glGenerateMipmap(GL_TEXTURE_2D);
-    return name;
 }
 
 }  // namespace
@@ -61,13 +46,13 @@ int main()
         return 1;
     }
 
+    OutputCapture quiet;  // swallows loadtex's progress lines
     // The first load, in a fresh process, shows the peak memory of one load.
     const long rss_before = status_kib("VmHWM");
     unsigned int first = loadtex(path.c_str(), side, side);
     const long peak_added = status_kib("VmHWM") - rss_before;
     glDeleteTextures(1, &first);
 
-    OutputCapture quiet;  // swallows loadtex's progress lines
     const double load = median_seconds(1, 5, [&] {
         unsigned int name = loadtex(path.c_str(), side, side);
         glDeleteTextures(1, &name);
@@ -75,7 +60,7 @@ int main()
     });
     std::vector<unsigned short> buffer((size_t)bytes / 2);
     const double floor = median_seconds(1, 5, [&] {
-        unsigned int name = read_and_upload(path, buffer);
+        unsigned int name = read_and_upload(path, side, buffer);
         glDeleteTextures(1, &name);
         glFinish();
     });
