@@ -286,7 +286,8 @@ constexpr float view[16] = {
 
 constexpr float clear_colour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 
-// Button faces sit on top of their walls, this high above the panel.
+// Button faces sit on top of their walls, this high above the panel; the
+// panel's model matrix scales panel units by panel_scale.
 constexpr double face_height = 0.25;
 constexpr double panel_scale = 0.75;
 
@@ -539,7 +540,8 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     glBindVertexArray(0);
 
     float panel_model[16];
-    scale_translate(panel_model, 0.75f, 0.75f, 0.75f, -0.5f, -0.5f, panel_depth);
+    const float scale = (float)panel_scale;
+    scale_translate(panel_model, scale, scale, scale, -0.5f, -0.5f, panel_depth);
 
     // Panel.
     glBindVertexArray(regtriangle->vao);
@@ -557,6 +559,7 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     set_attribute_pointers(3);
     upload_material(regtriangle, &gold_now);
     for (int i = 0; i < 8; i++) {
+        // The module functions take plain pointers; they only read the rectangle.
         double* rect = const_cast<double*>(button_rects[i]);
         hover[i] = button_inrange(&hit_point, rect);
         fill_sidequads(walls, 4, rect);
