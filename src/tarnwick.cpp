@@ -418,6 +418,9 @@ void mouse_button_callback(GLFWwindow* window, int button, int action, int mods)
         if (mp[i] != 0)
             printf("Pressing button %ld: %s\n", i, button_names[i]);
     }
+    // The application behind the menu acts on these lines: hand them over now,
+    // not when a pipe's buffer happens to fill or the menu exits.
+    fflush(stdout);
 }
 
 // ---------------------------------------------------------------------------

@@ -79,6 +79,8 @@ TEST(Startup, RunsUntilEscapeAndReportsClicks)
 
     xdotool(x, {"mousemove", "960", "540", "click", "1"});            // the gap between the columns
     xdotool(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1"});  // the face of "Observe"
+    // The line arrives while the menu runs, not at exit: output here is a file, not a terminal.
+    EXPECT_TRUE(menu.wait_for_out("Pressing button 4: Observe\n", 10)) << menu.out();
     xdotool(x, {"mousemove", "460", "1000", "sleep", "0.5", "click", "3"});  // right button: ignored
     xdotool(x, {"sleep", "0.3", "key", "Escape"});
     EXPECT_EQ(menu.wait(start_timeout), 0);

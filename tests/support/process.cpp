@@ -180,11 +180,21 @@ Child::~Child()
     kill_and_reap(pid_);
 }
 
+bool Child::wait_for_out(const std::string& text, double seconds)
+{
+    return wait_for("/out", text, seconds);
+}
+
 bool Child::wait_for_err(const std::string& text, double seconds)
+{
+    return wait_for("/err", text, seconds);
+}
+
+bool Child::wait_for(const std::string& stream, const std::string& text, double seconds)
 {
     const auto deadline = clock_type::now() + std::chrono::duration<double>(seconds);
     while (clock_type::now() < deadline) {
-        if (err().find(text) != std::string::npos)
+        if (read_file(dir_.path() + stream).find(text) != std::string::npos)
             return true;
         if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
             pid_ = -1;

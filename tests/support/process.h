@@ -45,7 +45,9 @@ public:
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
 
-    // Waits until standard error contains `text`; false after `seconds` or when the child died.
+    // Wait until standard output or error contains `text`; false after `seconds`
+    // or when the child died.
+    bool wait_for_out(const std::string& text, double seconds);
     bool wait_for_err(const std::string& text, double seconds);
     // Waits for the exit; the exit status, 128 + signal, or -1 after a timeout (the child is killed).
     int wait(double seconds);
@@ -54,6 +56,8 @@ public:
     pid_t pid() const { return pid_; }
 
 private:
+    bool wait_for(const std::string& stream, const std::string& text, double seconds);
+
     pid_t pid_ = -1;
     TempDir dir_;
 };
