@@ -389,7 +389,7 @@ trace_report check_dump(std::istream& dump)
     // with its clear; each swap ends a frame; what follows the last is teardown.
     enum { context, startup, frames } section = context;
     const std::string first_own_call = "glGetIntegerv(GL_MAJOR_VERSION, ";
-    constexpr size_t frames_reported = 10;
+    constexpr long frames_reported = 10;
     const patterns expected_startup = startup_calls(), expected_frame = frame_calls();
     trace_report report;
     names bound;
@@ -419,7 +419,7 @@ trace_report check_dump(std::istream& dump)
             report.frames++;
             const std::vector<std::string> differs =
                 compare("frame " + std::to_string(report.frames), calls, expected_frame, bound);
-            if (!differs.empty() && frames_differing++ < (long)frames_reported)
+            if (!differs.empty() && frames_differing++ < frames_reported)
                 add(report.frame, differs);
             calls.clear();
         } else if (function.compare(0, 3, "glX") != 0) {
@@ -435,8 +435,8 @@ trace_report check_dump(std::istream& dump)
         add(report.startup, compare("start-up", calls, expected_startup, bound));
     if (section != frames || report.frames == 0)
         report.frame.push_back("no frame was drawn");
-    if (frames_differing > (long)frames_reported)
-        report.frame.push_back("... and " + std::to_string(frames_differing - (long)frames_reported) +
+    if (frames_differing > frames_reported)
+        report.frame.push_back("... and " + std::to_string(frames_differing - frames_reported) +
                                " more frames differ");
     if (section == frames)
         add(report.teardown, compare("teardown", calls, teardown_calls(), bound));
