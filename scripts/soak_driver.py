@@ -8,7 +8,8 @@ menu stayed up and exited 0, printed exactly the expected "Pressing button"
 line for each click on a face and nothing for other clicks, and its resident
 memory after frame 100 grew by less than 1 MiB.
 
-Usage: soak_driver.py tarnwick picture-dir libframewatch.so frames
+Usage: soak_driver.py tarnwick picture-dir libframewatch.so frames output-dir
+The menu's output and the watcher's figures are left in output-dir.
 """
 import os
 import random
@@ -97,6 +98,14 @@ def miss_point(rng):
             return x, y
 
 
+def pick_point(rng):
+    """A pixel to click and the line a click there prints (None for a miss)."""
+    if rng.random() < 0.6:
+        button = rng.randrange(8)
+        return point_in(inner_box(button), rng), f"Pressing button {button}: {NAMES[button]}"
+    return miss_point(rng), None
+
+
 def xdotool(*args):
     subprocess.run(["xdotool", *map(str, args)], check=True)
 
@@ -112,13 +121,17 @@ def frames_seen(watch_file):
 def main():
     global menu
     binary, pictures, framewatch = (os.path.abspath(a) for a in sys.argv[1:4])
-    target = int(sys.argv[4])
+    target, output = int(sys.argv[4]), os.path.abspath(sys.argv[5])
+    os.makedirs(output, exist_ok=True)
     seed = int(os.environ.get("SEED", time.time_ns() % 1_000_000))
     rng = random.Random(seed)
-    watch_file = os.path.join(pictures, "framewatch.txt")
-    out_path, err_path = os.path.join(pictures, "menu.out"), os.path.join(pictures, "menu.err")
+    watch_file = os.path.join(output, "framewatch.txt")
+    out_path, err_path = os.path.join(output, "menu.out"), os.path.join(output, "menu.err")
+    for stale in (watch_file, out_path, err_path):
+        if os.path.exists(stale):
+            os.remove(stale)
     env = dict(os.environ, LD_PRELOAD=framewatch, TARNWICK_FRAMEWATCH=watch_file)
-    print(f"soak: {target} frames, seed {seed}, output in {pictures}")
+    print(f"soak: {target} frames, seed {seed}, the menu's output in {output}")
 
     with open(out_path, "w") as out, open(err_path, "w") as err:
         menu = subprocess.Popen([binary], cwd=pictures, stdout=out, stderr=err, env=env)
@@ -147,20 +160,14 @@ def main():
             counted, counted_at = frames, time.monotonic()
         settle = max(SETTLE, 5 * frame_time)
         if rng.random() < 0.3:
-            # Sweep across the panel without clicking, through faces and gaps.
-            start, end = point_in((150, 80, 1770, 1000), rng), point_in((150, 80, 1770, 1000), rng)
+            # Sweep between two such points without clicking, across faces and gaps.
+            (x0, y0), _ = pick_point(rng)
+            (x1, y1), _ = pick_point(rng)
             steps = rng.randint(6, 12)
-            for s in range(1, steps + 1):
-                xdotool("mousemove", start[0] + (end[0] - start[0]) * s // steps,
-                        start[1] + (end[1] - start[1]) * s // steps)
+            for s in range(steps + 1):
+                xdotool("mousemove", x0 + (x1 - x0) * s // steps, y0 + (y1 - y0) * s // steps)
                 time.sleep(rng.uniform(0.02, 0.05))
-        if rng.random() < 0.6:
-            button = rng.randrange(8)
-            x, y = point_in(inner_box(button), rng)
-            line = f"Pressing button {button}: {NAMES[button]}"
-        else:
-            x, y = miss_point(rng)
-            line = None
+        (x, y), line = pick_point(rng)
         xdotool("mousemove", x, y)
         time.sleep(settle + rng.uniform(0, 0.15))
         if rng.random() < 0.85:
@@ -207,4 +214,8 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    finally:
+        if menu and menu.poll() is None:
+            menu.kill()
