@@ -8,7 +8,7 @@ packages=(
   libglfw3-dev python3-glad libgl1-mesa-dri libgl-dev
   libgtest-dev libbenchmark-dev
   libcairo2-dev libfontconfig-dev libfreetype-dev libpng-dev fonts-dejavu-core
-  xvfb xauth xdotool x11-apps imagemagick apitrace valgrind python3
+  xvfb xauth xdotool imagemagick apitrace valgrind python3
 )
 
 missing=()
