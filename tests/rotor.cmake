@@ -20,7 +20,7 @@ function(rotor_test name)
                        PROPERTIES ${skip} ENVIRONMENT "${test_env}")
 endfunction()
 
-rotor_test(test_rotor SOURCES test_rotor.cpp test_vector.cpp)
+rotor_test(test_rotor SOURCES test_rotor.cpp)
 target_link_libraries(test_rotor PRIVATE tarnwick_math)
 
 # The library, with its own compile options, and the same tests again,
@@ -34,7 +34,7 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "x86_64|AMD64")
     $<TARGET_PROPERTY:tarnwick_math,COMPILE_OPTIONS> -O2 -mfma)
 
   # A skip in GoogleTest's global set-up prints no "[  SKIPPED ]" line, only its message.
-  rotor_test(test_rotor_fma SOURCES test_rotor.cpp test_vector.cpp
+  rotor_test(test_rotor_fma SOURCES test_rotor.cpp
              SKIP_REGULAR_EXPRESSION "this CPU has no FMA instructions")
   target_compile_options(test_rotor_fma PRIVATE -O2 -mfma)
   target_link_libraries(test_rotor_fma PRIVATE tarnwick_math_fma m)
