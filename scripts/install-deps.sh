@@ -6,9 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libglfw3-dev python3-glad libgl1-mesa-dri libgl-dev
-  libgtest-dev libbenchmark-dev
+  libgtest-dev
   libcairo2-dev libfontconfig-dev libfreetype-dev libpng-dev fonts-dejavu-core
-  xvfb xauth xdotool imagemagick apitrace valgrind python3
+  xvfb xdotool imagemagick apitrace valgrind python3
 )
 
 missing=()

@@ -5,12 +5,13 @@
 # menu opens on it; without one the headless demo runs instead (scripts/demo.sh).
 # Usage: scripts/run.sh [picture-folder]
 set -euo pipefail
-cd "$(dirname "$0")/.."
+repo=$(cd "$(dirname "$0")/.." && pwd)
+menu_dir=$(realpath -m "${1:-$repo/build/menu}")
+cd "$repo"
 
 scripts/install-deps.sh
 scripts/build.sh run -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF
 
-menu_dir=${1:-build/menu}
 mkdir -p "$menu_dir"
 missing=()
 for picture in start coord blank observe edit quit spinrgb; do
@@ -30,6 +31,6 @@ fi
 
 if [ -n "${DISPLAY:-}" ]; then
   cd "$menu_dir"
-  exec "$OLDPWD/build/run/tarnwick"
+  exec "$repo/build/run/tarnwick"
 fi
 exec scripts/with-xvfb.sh scripts/demo.sh build/run/tarnwick "$menu_dir"

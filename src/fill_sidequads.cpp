@@ -3,9 +3,6 @@
 
 namespace {
 
-// Absolute z of the top of every wall, in panel units.
-constexpr double wall_top = 0.25;
-
 void put_corner(double*& out, double x, double y, double z)
 {
     *out++ = x;
@@ -21,7 +18,7 @@ int fill_sidequads(double* out, long count, double* rect)
 {
     (void)count;
     const double L = rect[6], R = rect[0], T = rect[1], B = rect[4], Z0 = rect[2];
-    const double H = wall_top;
+    const double H = button_top;  // an absolute z, whatever the base
 
     put_corner(out, L, T, H); put_corner(out, L, T, Z0); put_corner(out, R, T, Z0); put_corner(out, R, T, H);  // top
     put_corner(out, L, B, H); put_corner(out, L, B, Z0); put_corner(out, L, T, Z0); put_corner(out, L, T, H);  // left

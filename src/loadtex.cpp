@@ -22,6 +22,7 @@ bool file_fits(int fd, long expected)
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
+        // A read-only open succeeds on a folder; report it as opening it for a picture fails.
         errno = EISDIR;
         perror("open");
         return false;

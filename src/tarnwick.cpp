@@ -1,7 +1,6 @@
 // tarnwick: an animated full-screen menu of eight buttons.
 // This module holds start-up, the frame loop, the input callbacks, the GL
 // debug printer and the per-frame drawing with its constant scene.
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -286,9 +285,7 @@ constexpr float view[16] = {
 
 constexpr float clear_colour[4] = {0.5f, 0.5f, 0.5f, 1.0f};
 
-// Button faces sit on top of their walls, this high above the panel; the
-// panel's model matrix scales panel units by panel_scale.
-constexpr double face_height = 0.25;
+// The panel's model matrix scales panel units by this.
 constexpr double panel_scale = 0.75;
 
 // ---------------------------------------------------------------------------
@@ -383,7 +380,7 @@ void drift(long* dir, double* offset)
 point_t cursor_on_faces(const point_t* cursor, float panel_depth)
 {
     const double eye_distance = -(double)view[14];
-    const double depth = eye_distance - panel_scale * (face_height + (double)panel_depth);
+    const double depth = eye_distance - panel_scale * (button_top + (double)panel_depth);
     const double x_scale = (double)projection[0] * (double)view[0];
     const double y_scale = (double)projection[5] * (double)view[5];
     return point_t{2 * cursor->x * depth / x_scale, 2 * cursor->y * depth / y_scale};
@@ -581,7 +578,7 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
         glBindTexture(GL_TEXTURE_2D, button_tex[i]);
         hover[i] = button_inrange(&hit_point, rect);
         for (int slot = 0; slot < 4; slot++)
-            set_position(scratch, slot, rect + 3 * slot, face_height + (double)hover[i] * lift);
+            set_position(scratch, slot, rect + 3 * slot, button_top + (double)hover[i] * lift);
         draw(buttontex, scratch, 4, true, 6);
     }
     glBindVertexArray(0);

@@ -53,6 +53,10 @@ unsigned int ubogen(unsigned int program, const char* block_name, long size, uns
 // fill_sidequads: the four side walls of one button.
 int fill_sidequads(double* out, long count, double* rect);
 
+// Height of a button box above the panel, in panel units: the top of its
+// walls and, unless lifted, its face.
+constexpr double button_top = 0.25;
+
 // loadtex, flipimg_rgba: raw RGBA16 pictures as textures.
 unsigned int loadtex(const char* path, long width, long height);
 int flipimg_rgba(long width, long height, unsigned short* image, unsigned short* scratch);

@@ -180,8 +180,9 @@ TEST(RenderStream, SixtySevenDrawsOf108Triangles)
         EXPECT_EQ(recorder.draws[i].program,
                   i == 0 || faces ? scene.buttontex.program : scene.regtriangle.program)
             << i;
-        EXPECT_EQ(recorder.draws[i].texture,
-                  i == 0 ? scene.background_tex : faces ? scene.button_tex[i - 59] : recorder.draws[i].texture);
+        if (i == 0 || faces) {
+            EXPECT_EQ(recorder.draws[i].texture, i == 0 ? scene.background_tex : scene.button_tex[i - 59]);
+        }
     }
     size_t array_uploads = 0;
     for (const gl_upload& u : recorder.uploads) {
@@ -290,12 +291,35 @@ TEST(RenderStream, AllocatesNothing)
     EXPECT_EQ(allocations - before, 0);
 }
 
+// Whether a pixel shows button i's test picture: its red is the button's own,
+// and it is no grey of the panel.
+bool shows_face(const rgba& c, int button)
+{
+    const bool grey = std::abs(c[0] - c[1]) <= 2 && std::abs(c[1] - c[2]) <= 2;
+    return std::abs(c[0] - button_colour(button, false, false)[0]) <= 3 && !grey;
+}
+
 // A button is hovered exactly where its un-lifted face is drawn, to within a pixel,
 // at any panel depth; nothing else hovers.
 TEST(RenderHit, FollowsTheDrawnFaces)
 {
     REQUIRE_GL();
     MenuScene scene;
+    // The face rectangles used below are where the faces are drawn: two pixels
+    // inside each edge is the face, two pixels outside is not.
+    scene.frame(0, nowhere, 0);
+    for (int i = 0; i < 8; i++) {
+        const screen_rect r = face_on_screen(i, depth_at_0);
+        const double cx = (r.left + r.right) / 2, cy = (r.top + r.bottom) / 2;
+        const struct { double x, y; bool face; } edges[] = {
+            {r.left + 2, cy, true},  {r.right - 2, cy, true},  {cx, r.top + 2, true},  {cx, r.bottom - 2, true},
+            {r.left - 2, cy, false}, {r.right + 2, cy, false}, {cx, r.top - 2, false}, {cx, r.bottom + 2, false},
+        };
+        for (const auto& e : edges)
+            EXPECT_EQ(shows_face(scene.pixel((int)e.x, (int)e.y), i), e.face)
+                << "button " << i << " at " << e.x << ", " << e.y << ": " << show(scene.pixel((int)e.x, (int)e.y));
+    }
+
     const struct { double t; float depth; } frames[] = {{0, 0.2f}, {1.0 / 3, 0.15f}, {1, 0.25f}};
     for (const auto& f : frames) {
         for (int i = 0; i < 8; i++) {

@@ -58,11 +58,9 @@ void expect_lines(const std::vector<std::string>& actual, const std::vector<std:
     }
 }
 
-void xdotool(const XServer& x, const std::vector<std::string>& args)
+void drive(const XServer& x, const std::vector<std::string>& args)
 {
-    std::vector<std::string> argv = {"xdotool"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    ASSERT_EQ(run_on_display(x.display(), argv), 0);
+    ASSERT_TRUE(xdotool(x, args)) << "xdotool " << args[0] << " failed";
 }
 
 }  // namespace
@@ -77,12 +75,12 @@ TEST(Startup, RunsUntilEscapeAndReportsClicks)
     Child menu({TARNWICK_BINARY}, {"DISPLAY=" + x.display()}, cwd.path());
     ASSERT_TRUE(menu.wait_for_err("main: Starting render loop.\n", start_timeout)) << menu.err();
 
-    xdotool(x, {"mousemove", "960", "540", "click", "1"});            // the gap between the columns
-    xdotool(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1"});  // the face of "Observe"
+    drive(x, {"mousemove", "960", "540", "click", "1"});            // the gap between the columns
+    drive(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1"});  // the face of "Observe"
     // The line arrives while the menu runs, not at exit: output here is a file, not a terminal.
     EXPECT_TRUE(menu.wait_for_out("Pressing button 4: Observe\n", 10)) << menu.out();
-    xdotool(x, {"mousemove", "460", "1000", "sleep", "0.5", "click", "3"});  // right button: ignored
-    xdotool(x, {"sleep", "0.3", "key", "Escape"});
+    drive(x, {"click", "3"});  // right button, still over "Observe": ignored
+    drive(x, {"sleep", "0.3", "key", "Escape"});
     EXPECT_EQ(menu.wait(start_timeout), 0);
 
     std::vector<std::string> out = expected_startup();
@@ -143,7 +141,7 @@ TEST(Startup, BrokenPicturesAreReportedAndTheMenuRunsOn)
 
     Child menu({TARNWICK_BINARY}, {"DISPLAY=" + x.display()}, cwd.path());
     ASSERT_TRUE(menu.wait_for_err("main: Starting render loop.\n", start_timeout)) << menu.err();
-    xdotool(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1", "sleep", "0.3", "key", "Escape"});
+    drive(x, {"mousemove", "1171", "242", "sleep", "0.5", "click", "1", "sleep", "0.3", "key", "Escape"});
     EXPECT_EQ(menu.wait(start_timeout), 0);
 
     std::vector<std::string> out = expected_startup();

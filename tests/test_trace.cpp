@@ -1,6 +1,6 @@
 // The menu's GL calls, recorded by apitrace from a real run on a private X
 // server and read back as text: start-up, every frame and teardown call GL
-// exactly as designed. The checker itself is shown to catch a call missing,
+// exactly as expected. The checker itself is shown to catch a call missing,
 // doubled or out of order in a sample dump.
 #include <gtest/gtest.h>
 
@@ -46,11 +46,9 @@ constexpr const char* cannot_trace =
 constexpr const char* cannot_trace = nullptr;
 #endif
 
-void xdotool(const XServer& x, const std::vector<std::string>& args, recording* r)
+void drive(const XServer& x, const std::vector<std::string>& args, recording* r)
 {
-    std::vector<std::string> argv = {"xdotool"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    if (run_on_display(x.display(), argv) != 0)
+    if (!xdotool(x, args))
         r->failed += "xdotool " + args[0] + " failed\n";
 }
 
@@ -85,9 +83,9 @@ recording record()
                                          "sleep", "2"};
         if (button == 4)
             args.insert(args.end(), {"click", "1", "sleep", "0.3"});
-        xdotool(x, args, &r);
+        drive(x, args, &r);
     }
-    xdotool(x, {"mousemove", "960", "540", "key", "Escape"}, &r);
+    drive(x, {"mousemove", "960", "540", "key", "Escape"}, &r);
     r.status = menu.wait(60);
     r.out = menu.out();
 
@@ -113,7 +111,7 @@ recording record()
 // points, nine textures); every frame clears once and makes its 67 draws, each
 // with its 176-byte upload and between its program and program 0, after each
 // phase's uniform uploads, creating nothing; teardown is the last GL call.
-TEST(Trace, RealRunCallsGlAsDesigned)
+TEST(Trace, RealRunMakesTheExpectedGlCalls)
 {
     if (cannot_trace)
         GTEST_SKIP() << cannot_trace;

@@ -65,7 +65,7 @@ void delete_pack(slpack* pack)
 
 rgba button_colour(int button, bool top, bool right)
 {
-    return {20 + 25 * button, top ? 200 : 60, right ? 200 : 60, 255};
+    return {10 + 20 * button, top ? 200 : 60, right ? 200 : 60, 255};
 }
 
 MenuScene::MenuScene()

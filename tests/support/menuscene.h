@@ -15,7 +15,8 @@ constexpr int screen_height = 1080;
 using rgba = std::array<int, 4>;
 
 // The test picture of button i: four opaque quadrants, told apart by green
-// (top 200, bottom 60) and blue (right 200, left 60), with red 20 + 25 i.
+// (top 200, bottom 60) and blue (right 200, left 60), with red 10 + 20 i,
+// well below the red of the lit gold.
 rgba button_colour(int button, bool top, bool right);
 
 class MenuScene {

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <linux/capability.h>
@@ -118,9 +119,10 @@ TempDir::TempDir()
 
 TempDir::~TempDir()
 {
-    const std::string command = "rm -rf '" + path_ + "'";
-    if (system(command.c_str()) != 0)
-        fprintf(stderr, "TempDir: could not remove %s\n", path_.c_str());
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
+    if (error)
+        fprintf(stderr, "TempDir: could not remove %s: %s\n", path_.c_str(), error.message().c_str());
 }
 
 // Display numbers are chosen here rather than by Xvfb's own search: a server
@@ -196,7 +198,11 @@ bool Child::wait_for(const std::string& stream, const std::string& text, double 
     while (clock_type::now() < deadline) {
         if (read_file(dir_.path() + stream).find(text) != std::string::npos)
             return true;
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        if (pid_ <= 0)
+            return false;
+        const int status = wait_with_timeout(pid_, 0);
+        if (status >= 0) {
+            status_ = status;
             pid_ = -1;
             return false;
         }
@@ -208,7 +214,7 @@ bool Child::wait_for(const std::string& stream, const std::string& text, double 
 int Child::wait(double seconds)
 {
     if (pid_ <= 0)
-        return -1;
+        return status_;
     const int status = wait_with_timeout(pid_, seconds);
     if (status < 0)
         kill_and_reap(pid_);
@@ -237,7 +243,17 @@ int run_on_display(const std::string& display, const std::vector<std::string>& a
         execvp(c_args[0], c_args.data());
         _exit(127);
     }
-    return wait_with_timeout(pid, 30);
+    const int status = wait_with_timeout(pid, 30);
+    if (status < 0)
+        kill_and_reap(pid);
+    return status;
+}
+
+bool xdotool(const XServer& x, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv = {"xdotool"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return run_on_display(x.display(), argv) == 0;
 }
 
 std::string read_file(const std::string& path)

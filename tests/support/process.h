@@ -53,17 +53,20 @@ public:
     int wait(double seconds);
     std::string out() const;
     std::string err() const;
-    pid_t pid() const { return pid_; }
 
 private:
     bool wait_for(const std::string& stream, const std::string& text, double seconds);
 
     pid_t pid_ = -1;
+    int status_ = -1;  // once the child has been reaped
     TempDir dir_;
 };
 
 // Runs a command to completion with DISPLAY set; returns its exit status.
 int run_on_display(const std::string& display, const std::vector<std::string>& argv);
+
+// Runs xdotool with these arguments on the server; true when it succeeded.
+bool xdotool(const XServer& x, const std::vector<std::string>& args);
 
 // Reads a whole file; empty when it cannot be read.
 std::string read_file(const std::string& path);

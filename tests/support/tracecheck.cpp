@@ -10,7 +10,7 @@
 //
 // A "GL call" here is an OpenGL function (gl...). The GLX functions (glX...)
 // are GLFW binding the context to the X window: it creates, makes current,
-// swaps and destroys it. They are not compared with the design; the swaps
+// swaps and destroys it. They are not compared with the expected calls; the swaps
 // only mark where each frame ends, and the context request is checked apart.
 
 namespace {

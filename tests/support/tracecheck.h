@@ -1,6 +1,6 @@
 // Checks the text dump of an apitrace recording of the menu (`apitrace dump
 // -v --color=never --multiline=no --arg-names=no`) against the GL calls the
-// menu is designed to make: its start-up, every frame, and its teardown.
+// menu must make: its start-up, every frame, and its teardown.
 #ifndef TARNWICK_TEST_TRACECHECK_H
 #define TARNWICK_TEST_TRACECHECK_H
 
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-// What was wrong, section by section; an empty list means as designed. Each
+// What was wrong, section by section; an empty list means as expected. Each
 // problem names the dump's call number and, for frames, the frame (from 1).
 struct trace_report {
     long frames = 0;                    // buffer swaps after start-up
