@@ -174,6 +174,7 @@ TEST(Loadtex, RefusalsMakeNothing)
     }
     ASSERT_EQ(mkdir((d + "/folder.rgba").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo((d + "/pipe.rgba").c_str(), 0644), 0);
+    ASSERT_EQ(symlink("/dev/zero", (d + "/device.rgba").c_str()), 0);
     write_raw(d + "/locked.rgba", numbered_picture(2, 2));
     ASSERT_EQ(chmod((d + "/locked.rgba").c_str(), 0), 0);
 
@@ -182,6 +183,7 @@ TEST(Loadtex, RefusalsMakeNothing)
         {"missing.rgba", "", "open: No such file or directory\n"},
         {"folder.rgba", "", "open: Is a directory\n"},
         {"pipe.rgba", "Different sizes 0 compared to 8388608\n", ""},
+        {"device.rgba", "Different sizes 0 compared to 8388608\n", ""},
         {"locked.rgba", "", "open: Permission denied\n"},
     };
     unsigned int dummy = 0;
