@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Median seconds per run of work, over `runs` runs after `warmup` unmeasured ones.
@@ -24,6 +25,25 @@ double median_seconds(int warmup, int runs, Work work)
     }
     std::sort(seconds.begin(), seconds.end());
     return seconds[seconds.size() / 2];
+}
+
+// Median seconds per run of each of two pieces of work, run in turn so that a
+// busy machine weighs on both alike.
+template <typename WorkA, typename WorkB>
+std::pair<double, double> alternate_medians(int warmup, int runs, WorkA a, WorkB b)
+{
+    for (int i = 0; i < warmup; i++) {
+        a();
+        b();
+    }
+    std::vector<double> seconds_a, seconds_b;
+    for (int i = 0; i < runs; i++) {
+        seconds_a.push_back(median_seconds(0, 1, a));
+        seconds_b.push_back(median_seconds(0, 1, b));
+    }
+    std::sort(seconds_a.begin(), seconds_a.end());
+    std::sort(seconds_b.begin(), seconds_b.end());
+    return {seconds_a[seconds_a.size() / 2], seconds_b[seconds_b.size() / 2]};
 }
 
 inline void report(const char* what, double seconds, const char* floor_name, double floor)

@@ -5,6 +5,7 @@
 # menu's status.
 # Usage: scripts/demo.sh path/to/tarnwick picture-dir
 set -euo pipefail
+. "$(dirname "$0")/menu.sh"
 
 binary=$(realpath "$1")
 dir=$(realpath "$2")
@@ -14,22 +15,14 @@ err="$dir/menu.err"
 
 (cd "$dir" && exec "$binary" >"$out" 2>"$err") &
 menu=$!
-
-for _ in $(seq 600); do
-  grep -q "Starting render loop" "$err" 2>/dev/null && break
-  kill -0 "$menu" 2>/dev/null || break
-  sleep 0.1
-done
-if ! grep -q "Starting render loop" "$err" 2>/dev/null; then
-  echo "demo: the menu did not reach its frame loop" >&2
+if ! wait_for_menu "$err" "$menu"; then
   kill "$menu" 2>/dev/null || true
   wait "$menu" || true
   cat "$out" "$err"
   exit 1
 fi
 
-# The drawn centre of "Observe" (right column, top row) on a 1920x1080 screen.
-xdotool mousemove 1171 242 sleep 0.5 click 1 sleep 0.3
+xdotool mousemove $(button_at 4 1920 1080) sleep 0.5 click 1 sleep 0.3
 import -window root "$shot"
 xdotool key Escape
 

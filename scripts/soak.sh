@@ -20,5 +20,5 @@ build/release/tools/rgbatool defaults "$pictures" \
   || { echo "soak: making the default pictures failed" >&2; exit 1; }
 
 scripts/with-xvfb.sh python3 scripts/soak_driver.py build/release/tarnwick "$pictures" \
-  build/release/tests/libframewatch.so "$frames" build/release/soak \
+  build/release/bench/libframewatch.so "$frames" build/release/soak \
   || { echo "soak: the soak run failed" >&2; exit 1; }

@@ -4,12 +4,13 @@
 # that loading them is checked too), clicks "Observe" until the click is
 # reported, lets a few more frames pass and presses Escape. Takes a few
 # minutes; start-up alone runs about a minute under memcheck. Fails if memcheck
-# finds any error or definite leak that tests/support/valgrind.supp does not
+# finds any error or definite leak that scripts/valgrind.supp does not
 # name as driver noise, if the menu fails or misses the click, or if it showed
 # fewer than 3 frames. The whole report is left in build/debug/valgrind.log.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+. scripts/menu.sh
 
 if [ "${1:-}" != --on-display ]; then
   scripts/install-deps.sh
@@ -36,22 +37,18 @@ fail() {
 
 # The frame watcher counts the frames shown.
 (cd "$dir" && exec env TARNWICK_FRAMEWATCH="$dir/frames" \
-  LD_PRELOAD="$root/build/debug/tests/libframewatch.so" \
+  LD_PRELOAD="$root/build/debug/bench/libframewatch.so" \
   valgrind --tool=memcheck --error-exitcode=99 --leak-check=full \
     --show-leak-kinds=definite --errors-for-leak-kinds=definite --keep-debuginfo=yes \
-    --suppressions="$root/tests/support/valgrind.supp" --gen-suppressions=all \
+    --suppressions="$root/scripts/valgrind.supp" --gen-suppressions=all \
     --num-callers=50 --log-file="$log" "$root/build/debug/tarnwick" >"$dir/out" 2>"$dir/err") &
 menu=$!
 
-until grep -qs "Starting render loop" "$dir/err"; do
-  kill -0 "$menu" 2>/dev/null || fail "the menu ended during start-up; see $log"
-  [ $SECONDS -lt 600 ] || fail "the menu did not reach its frame loop in 10 minutes"
-  sleep 1
-done
+wait_for_menu "$dir/err" "$menu" 600 || fail "see $log"
 loop_at=$SECONDS
 
-# The middle of the "Observe" face on a 1920x1080 screen.
-xdotool mousemove 1171 242
+# The middle of the "Observe" face.
+xdotool mousemove $(button_at 4 1920 1080)
 until grep -q "Pressing button 4: Observe" "$dir/out"; do
   kill -0 "$menu" 2>/dev/null || fail "the menu ended in its frame loop; see $log"
   [ $SECONDS -lt $((loop_at + 600)) ] || fail "no click on Observe was reported in 10 minutes"

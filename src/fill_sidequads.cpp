@@ -13,7 +13,8 @@ void put_corner(double*& out, double x, double y, double z)
 }  // namespace
 
 // rect holds four corners: right-top, right-bottom, left-bottom, left-top.
-// count is the caller's statement of how many quads it wants; always four are written.
+// A box has four walls, so four quads are written whatever count says; the
+// caller's buffer must hold 48 doubles.
 int fill_sidequads(double* out, long count, double* rect)
 {
     (void)count;

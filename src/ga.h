@@ -30,7 +30,7 @@ int norm3d(double (*v)[3]);
 // ga: rotors and bivectors. Nothing is checked or normalised on the way in;
 // create_rotor expects unit vectors and gives NaN for exactly opposite ones.
 // rotate may write over v; a rotor of length k also scales by k^2.
-// The int results are always 0.
+// The functions that fill arrays return int for uniformity and never fail: 0.
 bivec3 wedge(double* u, double* v);
 rot3 create_rotor(double* u, double* v);
 rot3 create_rotorplane(double angle, bivec3* plane);

@@ -1,9 +1,12 @@
 // Loads a headerless raw RGBA16 picture (16-bit little-endian channels, top
 // row first) into a new mipmapped 2-D texture.
 #include <cerrno>
+#include <csetjmp>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -35,6 +38,48 @@ bool file_fits(int fd, long expected)
     return true;
 }
 
+// The buffers are fresh memory on every call (128 MiB each for the
+// background), and the first touch of each 4 KiB page of it is a page fault.
+// Aligned to huge pages and advised so, they take one fault per 2 MiB.
+constexpr size_t huge_page = (size_t)2 << 20;
+
+unsigned short* new_buffer(size_t values)
+{
+    unsigned short* buffer = new (std::align_val_t(huge_page)) unsigned short[values];
+    madvise(buffer, values * sizeof *buffer, MADV_HUGEPAGE);
+    return buffer;
+}
+
+void delete_buffer(unsigned short* buffer)
+{
+    operator delete[](buffer, std::align_val_t(huge_page));
+}
+
+sigjmp_buf copy_failed;
+
+void on_sigbus(int)
+{
+    siglongjmp(copy_failed, 1);
+}
+
+// Copies the mapped file out; false when the file was cut short since it was
+// mapped, which makes touching the pages past its new end raise SIGBUS.
+bool copy_mapping(void* to, const void* mapping, size_t bytes)
+{
+    struct sigaction catcher = {};
+    struct sigaction previous = {};
+    catcher.sa_handler = on_sigbus;
+    sigemptyset(&catcher.sa_mask);
+    sigaction(SIGBUS, &catcher, &previous);
+    volatile bool copied = false;
+    if (sigsetjmp(copy_failed, 1) == 0) {
+        memcpy(to, mapping, bytes);
+        copied = true;
+    }
+    sigaction(SIGBUS, &previous, nullptr);
+    return copied;
+}
+
 unsigned int new_texture()
 {
     unsigned int name = 0;
@@ -52,8 +97,8 @@ unsigned int new_texture()
 unsigned int loadtex(const char* path, long width, long height)
 {
     const long size = width * height * 8;
-    unsigned short* scratch = new unsigned short[(size_t)size / 2];
-    unsigned short* pixels = new unsigned short[(size_t)size / 2];
+    unsigned short* scratch = new_buffer((size_t)size / 2);
+    unsigned short* pixels = new_buffer((size_t)size / 2);
     printf("Reading %s graphic.\n", path);
 
     // Read-only and non-blocking: a picture need not be writable, and a FIFO
@@ -67,27 +112,35 @@ unsigned int loadtex(const char* path, long width, long height)
         if (mapping == MAP_FAILED)
             puts("Failed to mmap.");
     }
-    if (mapping == MAP_FAILED) {
-        if (fd >= 0)
-            close(fd);
-        delete[] scratch;
-        delete[] pixels;
+    // The texture is made only once the pixels are safely out of the mapping;
+    // the file is let go of at once, so that its pages need not stay resident
+    // through the upload.
+    bool copied = false;
+    if (mapping != MAP_FAILED) {
+        copied = copy_mapping(pixels, mapping, (size_t)size);
+        if (!copied)
+            printf("%s: the file shrank while it was read\n", path);
+        munmap(mapping, (size_t)size);
+    }
+    if (fd >= 0)
+        close(fd);
+    if (!copied) {
+        delete_buffer(scratch);
+        delete_buffer(pixels);
         return 0;
     }
 
     puts("Generating texture.");
     unsigned int name = new_texture();
-    memcpy(pixels, mapping, (size_t)size);
     // The file is stored top row first; GL wants the bottom row first.
     flipimg_rgba(width, height, pixels, scratch);
+    // Each buffer goes as soon as it has served, so that the GL's own storage
+    // for the texture can take over its pages instead of touching fresh ones.
+    delete_buffer(scratch);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, (GLsizei)width, (GLsizei)height, 0, GL_RGBA,
                  GL_UNSIGNED_SHORT, pixels);
+    delete_buffer(pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
     puts("Completed mipmap.");
-
-    munmap(mapping, (size_t)size);
-    close(fd);
-    delete[] scratch;
-    delete[] pixels;
     return name;
 }

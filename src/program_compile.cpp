@@ -28,7 +28,8 @@ bool compiled(unsigned int shader)
 int program_compile(unsigned int program, long vertex_count, const char* const* vertex_lines,
                     long fragment_count, const char* const* fragment_lines)
 {
-    // The fragment shader goes first, so when both are broken only it is reported.
+    // The fragment shader is compiled first and a failure stops there: one
+    // broken shader at a time is easier to read than two logs.
     unsigned int fragment = attach_and_compile(program, GL_FRAGMENT_SHADER, fragment_count,
                                                fragment_lines);
     if (!compiled(fragment)) {
@@ -48,8 +49,8 @@ int program_compile(unsigned int program, long vertex_count, const char* const* 
         return -1;
     }
 
-    // Link trouble shows up later: a program that did not link has no active
-    // uniform blocks, so ubogen reports it.
+    // No link check here: a program that failed to link has no active uniform
+    // blocks, so the first ubogen on it reports the failure.
     glLinkProgram(program);
     glValidateProgram(program);
 

@@ -1,15 +1,22 @@
 // tarnwick: an animated full-screen menu of eight buttons.
 // This module holds start-up, the frame loop, the input callbacks, the GL
 // debug printer and the per-frame drawing with its constant scene.
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <iostream>
+#include <unistd.h>
 
 #include "tarnwick.h"
 
 long* mp = nullptr;
+
+// Set once a click line could not be written: nobody behind the menu saw it,
+// so the run ends with a failure status.
+static bool clicks_lost = false;
 
 // ---------------------------------------------------------------------------
 // Shader sources, one line per element.
@@ -411,13 +418,18 @@ void mouse_button_callback(GLFWwindow* window, int button, int action, int mods)
     (void)mods;
     if (button != GLFW_MOUSE_BUTTON_LEFT || action != GLFW_PRESS)
         return;
+    clearerr(stdout);  // only this click's lines count
     for (long i = 0; i < 8; i++) {
         if (mp[i] != 0)
             printf("Pressing button %ld: %s\n", i, button_names[i]);
     }
     // The application behind the menu acts on these lines: hand them over now,
     // not when a pipe's buffer happens to fill or the menu exits.
-    fflush(stdout);
+    if ((fflush(stdout) != 0 || ferror(stdout)) && !clicks_lost) {
+        clicks_lost = true;
+        fprintf(stderr, "%s: Cannot report clicks on standard output: %s\n", __func__,
+                strerror(errno));
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -638,7 +650,8 @@ void delete_pack_objects(slpack* pack)
     glDeleteBuffers(1, &pack->ebo);
 }
 
-// Gives both programs their buffer for one block; both calls are made before either is tested.
+// One block of both programs gets its buffers; both are made before either is checked,
+// so a failure reports both programs' lines.
 bool bind_block(slpack* regtriangle, slpack* buttontex, const char* title, const char* block,
                 long size, unsigned int binding, unsigned int slpack::*field)
 {
@@ -652,10 +665,62 @@ bool bind_block(slpack* regtriangle, slpack* buttontex, const char* title, const
     return true;
 }
 
+// Descriptors 0 to 2 are taken before anything opens a file or the X
+// connection: with standard output closed, that connection would become
+// descriptor 1 and printed lines would be written into it.
+void open_standard_descriptors()
+{
+    int fd = open("/dev/null", O_RDWR);
+    while (fd >= 0 && fd <= STDERR_FILENO)
+        fd = open("/dev/null", O_RDWR);
+    if (fd > STDERR_FILENO)
+        close(fd);
+}
+
+void error_callback(int code, const char* description)
+{
+    (void)code;
+    fprintf(stderr, "GLFW: %s\n", description);
+}
+
 }  // namespace
+
+// Makes both programs with their vertex arrays, buffers and uniform buffers,
+// printing each step; -1 after printing why one failed.
+int setup_programs(slpack* buttontex, slpack* regtriangle)
+{
+    generate_pack_objects(buttontex);
+    generate_pack_objects(regtriangle);
+    puts("Compiling buttontex GLSL.");
+    buttontex->program = glCreateProgram();
+    if (program_compile(buttontex->program, count_of(buttontex_vertex), buttontex_vertex,
+                        count_of(buttontex_fragment), buttontex_fragment) == -1) {
+        puts("Trouble compiling texshader.");
+        return -1;
+    }
+    puts("Compiling regtriangle GLSL.");
+    regtriangle->program = glCreateProgram();
+    if (program_compile(regtriangle->program, count_of(regtriangle_vertex), regtriangle_vertex,
+                        count_of(regtriangle_fragment), regtriangle_fragment) == -1) {
+        puts("Trouble compiling regshader.");
+        return -1;
+    }
+    if (!bind_block(regtriangle, buttontex, "Binding to GLSL Lights", "Lights", 16, 0,
+                    &slpack::ubo_lights) ||
+        !bind_block(regtriangle, buttontex, "Binding to GLSL Materials", "Materials", 52, 2,
+                    &slpack::ubo_materials) ||
+        !bind_block(regtriangle, buttontex, "Binding to GLSL Matrices.", "Matrices", 192, 4,
+                    &slpack::ubo_matrices))
+        return -1;
+    return 0;
+}
 
 int main()
 {
+    open_standard_descriptors();
+    // Whoever reads the menu through a pipe or file sees each line when it is written.
+    setvbuf(stdout, nullptr, _IOLBF, 0);
+    glfwSetErrorCallback(error_callback);
     printf("Compiled against GLFW %i.%i.%i\n", GLFW_VERSION_MAJOR, GLFW_VERSION_MINOR,
            GLFW_VERSION_REVISION);
     if (!glfwInit()) {
@@ -689,6 +754,7 @@ int main()
         return -1;
     }
     glfwMakeContextCurrent(window);
+    glfwSwapInterval(1);  // one frame per refresh: the drift is counted in frames
     glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
     if (!gladLoadGL(glfwGetProcAddress)) {
         puts("Failed to initialize OpenGL context");
@@ -703,31 +769,8 @@ int main()
 
     slpack buttontex = {};
     slpack regtriangle = {};
-    generate_pack_objects(&buttontex);
-    generate_pack_objects(&regtriangle);
     float* scratch = new float[4 * record_floats];
-
-    puts("Compiling buttontex GLSL.");
-    buttontex.program = glCreateProgram();
-    if (program_compile(buttontex.program, count_of(buttontex_vertex), buttontex_vertex,
-                        count_of(buttontex_fragment), buttontex_fragment) == -1) {
-        puts("Trouble compiling texshader.");
-        return -1;
-    }
-    puts("Compiling regtriangle GLSL.");
-    regtriangle.program = glCreateProgram();
-    if (program_compile(regtriangle.program, count_of(regtriangle_vertex), regtriangle_vertex,
-                        count_of(regtriangle_fragment), regtriangle_fragment) == -1) {
-        puts("Trouble compiling regshader.");
-        return -1;
-    }
-
-    if (!bind_block(&regtriangle, &buttontex, "Binding to GLSL Lights", "Lights", 16, 0,
-                    &slpack::ubo_lights) ||
-        !bind_block(&regtriangle, &buttontex, "Binding to GLSL Materials", "Materials", 52, 2,
-                    &slpack::ubo_materials) ||
-        !bind_block(&regtriangle, &buttontex, "Binding to GLSL Matrices.", "Matrices", 192, 4,
-                    &slpack::ubo_matrices))
+    if (setup_programs(&buttontex, &regtriangle) == -1)
         return -1;
 
     // A picture that fails to load leaves texture 0 in its place; the menu still runs.
@@ -749,8 +792,11 @@ int main()
         double cx = 0, cy = 0;
         glfwGetCursorPos(window, &cx, &cy);
         const double t = seconds_since(start);
-        const double u = cx / (double)screen_width;
-        const double v = cy / (double)screen_height;
+        // The window may have been resized since start-up; the drawing follows it.
+        int width = screen_width, height = screen_height;
+        glfwGetWindowSize(window, &width, &height);
+        const double u = cx / (double)width;
+        const double v = cy / (double)height;
         cursor.x = u - 0.5;
         cursor.y = -(v - 0.5);
         const double w = 0.5 * u + 0.5 * v;
@@ -766,5 +812,5 @@ int main()
     glDeleteProgram(regtriangle.program);
     glfwTerminate();
     delete[] scratch;
-    return 0;
+    return clicks_lost ? 1 : 0;
 }

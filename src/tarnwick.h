@@ -40,6 +40,7 @@ void key_callback(GLFWwindow* window, int key, int scancode, int action, int mod
 void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
 void GLAPIENTRY glDebugOutput(GLenum source, GLenum type, unsigned int id, GLenum severity,
                               GLsizei length, const char* message, const void* user_param);
+int setup_programs(slpack* buttontex, slpack* regtriangle);
 int button_inrange(point_t* p, double* rect);
 int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned int* button_tex,
            unsigned int background_tex, slpack* buttontex, slpack* regtriangle, float* scratch,

@@ -1,11 +1,121 @@
-// Output files that are renamed into place only when complete, so that an
-// error never leaves a half-written picture under the target's name.
+// Input that is only ever a regular file, and output files that are renamed into
+// place only when complete, so that an error or a signal never leaves a
+// half-written picture under the target's name.
 #include "outfile.h"
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+
+namespace {
+
+// The temporary file being written, kept where a signal handler may read it:
+// the handler can use nothing that allocates or locks.
+char pending[PATH_MAX];
+
+const int ending_signals[] = {SIGHUP, SIGINT, SIGTERM, SIGXFSZ};
+
+void remove_pending(int sig)
+{
+    if (pending[0])
+        unlink(pending);
+    signal(sig, SIG_DFL);
+    raise(sig);  // ends the program as the signal would have, once this handler returns
+}
+
+// Signals that were ignored when we started stay ignored (nohup, background jobs).
+void catch_signals()
+{
+    static bool caught = false;
+    for (int sig : ending_signals) {
+        struct sigaction old = {};
+        if (caught || (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN))
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = remove_pending;
+        sigemptyset(&action.sa_mask);
+        sigaction(sig, &action, nullptr);
+    }
+    caught = true;
+}
+
+// Holds those signals while `pending` and the file system may disagree.
+struct signals_held {
+    sigset_t old;
+    signals_held()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int sig : ending_signals)
+            sigaddset(&set, sig);
+        sigprocmask(SIG_BLOCK, &set, &old);
+    }
+    ~signals_held() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+    signals_held(const signals_held&) = delete;
+    signals_held& operator=(const signals_held&) = delete;
+};
+
+std::string folder_of(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Follows `out.path` through symbolic links to the file that writing it changes,
+// which need not exist yet; `found` tells whether it does, `st` is then its status.
+bool follow_links(outfile& out, struct stat& st, bool& found, std::string& err)
+{
+    out.target = out.path;
+    for (int hops = 0; hops < 40; hops++) {
+        found = lstat(out.target.c_str(), &st) == 0;
+        if (!found || !S_ISLNK(st.st_mode))
+            return true;
+        char link[PATH_MAX];
+        const ssize_t n = readlink(out.target.c_str(), link, sizeof link);
+        if (n < 0) {
+            err = out.path + ": cannot create: " + strerror(errno);
+            return false;
+        }
+        const std::string to(link, (size_t)n);
+        out.target = !to.empty() && to[0] == '/' ? to : folder_of(out.target) + "/" + to;
+    }
+    err = out.path + ": cannot create: " + strerror(ELOOP);
+    return false;
+}
+
+}  // namespace
+
+int open_input(const std::string& path, struct stat& st, std::string& err)
+{
+    // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        err = path + ": cannot open: " + strerror(errno);
+        return -1;
+    }
+    if (fstat(fd, &st) != 0)
+        err = path + ": cannot read: " + strerror(errno);
+    else if (!S_ISREG(st.st_mode))
+        err = path + ": not a regular file";
+    else
+        return fd;
+    close(fd);
+    return -1;
+}
+
+bool distinct_files(const std::string& in, const std::string& out, std::string& err)
+{
+    struct stat a, b;
+    if (stat(in.c_str(), &a) != 0 || stat(out.c_str(), &b) != 0 || a.st_dev != b.st_dev ||
+        a.st_ino != b.st_ino)
+        return true;
+    err = out + ": is the input file; the output must go to another file";
+    return false;
+}
 
 outfile::~outfile()
 {
@@ -15,27 +125,47 @@ outfile::~outfile()
 bool outfile_open(outfile& out, const std::string& path, std::string& err)
 {
     out.path = path;
-    // Same directory as the target, so that the final rename cannot cross file systems.
-    // The counter only matters when a stale file of a dead process has our pid.
-    for (int attempt = 0; attempt < 100; attempt++) {
-        out.temp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
-        const int fd = open(out.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno == EEXIST)
-            continue;
-        if (fd < 0)
-            break;
-        out.file = fdopen(fd, "wb");
-        if (out.file)
-            return true;
-        err = path + ": cannot write: " + strerror(errno);
-        close(fd);
-        unlink(out.temp.c_str());
-        out.temp.clear();
+    if (path.empty()) {
+        err = "the output file name is empty";
         return false;
     }
-    err = path + ": cannot create: " + strerror(errno);
-    out.temp.clear();
-    return false;
+    struct stat st;
+    bool found = false;
+    if (!follow_links(out, st, found, err))
+        return false;
+    if (found && !S_ISREG(st.st_mode)) {
+        err = path + ": cannot replace: " + (S_ISDIR(st.st_mode) ? strerror(EISDIR) : "not a regular file");
+        return false;
+    }
+    const mode_t mask = umask(0);
+    umask(mask);
+    const mode_t mode = found ? st.st_mode & 07777 : 0666 & ~mask;
+    // In the target's folder, so that the final rename cannot cross file systems;
+    // of fixed length, so that any name the target may have leaves room for it.
+    const std::string temp = folder_of(out.target) + "/.rgbatool-XXXXXX";
+    if (temp.size() >= sizeof pending) {
+        err = path + ": cannot create: " + strerror(ENAMETOOLONG);
+        return false;
+    }
+    catch_signals();
+    signals_held held;
+    memcpy(pending, temp.c_str(), temp.size() + 1);
+    const int fd = mkostemp(pending, O_CLOEXEC);
+    if (fd < 0) {
+        err = path + ": cannot create: " + strerror(errno);
+        pending[0] = '\0';
+        return false;
+    }
+    out.temp = pending;
+    // mkostemp makes the file private; it gets the mode the target has or would get.
+    out.file = fchmod(fd, mode) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (!out.file) {
+        err = path + ": cannot create: " + strerror(errno);
+        close(fd);
+        outfile_abandon(out);
+        return false;
+    }
+    return true;
 }
 
 bool outfile_commit(outfile& out, std::string& err)
@@ -48,11 +178,13 @@ bool outfile_commit(outfile& out, std::string& err)
         outfile_abandon(out);
         return false;
     }
-    if (rename(out.temp.c_str(), out.path.c_str()) != 0) {
+    signals_held held;
+    if (rename(out.temp.c_str(), out.target.c_str()) != 0) {
         err = out.path + ": cannot replace: " + strerror(errno);
         outfile_abandon(out);
         return false;
     }
+    pending[0] = '\0';
     out.temp.clear();
     return true;
 }
@@ -62,8 +194,10 @@ void outfile_abandon(outfile& out)
     if (out.file)
         fclose(out.file);
     out.file = nullptr;
+    signals_held held;
     if (!out.temp.empty())
         unlink(out.temp.c_str());
+    pending[0] = '\0';
     out.temp.clear();
 }
 

@@ -1,14 +1,28 @@
-// An output file that appears under its name only when completely written:
-// it is written beside the target under a temporary name and renamed at the end.
+// Files in and out. Input is opened without ever waiting on a FIFO. An output
+// file appears under its name only when completely written: it is written beside
+// the target under a temporary name and renamed at the end.
 #ifndef RGBATOOL_OUTFILE_H
 #define RGBATOOL_OUTFILE_H
 
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 
+// Opens a regular file for reading; -1 with a message in `err` for anything else
+// (a FIFO, a device, a folder). `st` receives its status.
+int open_input(const std::string& path, struct stat& st, std::string& err);
+
+// False with a message when `out` names the same file as `in`, by any name or link.
+bool distinct_files(const std::string& in, const std::string& out, std::string& err);
+
+// A symbolic link is written through to the file it points to, and an existing
+// file keeps its mode. A file with other hard links is replaced all the same, so
+// its other names keep the old picture: writing it in place instead would
+// leave it half-written when the disk fills up.
 struct outfile {
-    std::string path;  // the target
-    std::string temp;  // where the bytes go until outfile_commit
+    std::string path;    // as given, for messages
+    std::string target;  // `path` with symbolic links followed
+    std::string temp;    // where the bytes go until outfile_commit
     FILE* file = nullptr;
 
     outfile() = default;
@@ -17,7 +31,9 @@ struct outfile {
     ~outfile();  // removes the temporary file unless committed
 };
 
-// Creates the temporary file for `path`; false with a message in `err`.
+// Creates the temporary file for `path`; false with a message in `err`, also when
+// `path` is empty or names something other than a regular file. One at a time:
+// a signal that ends the program removes it.
 bool outfile_open(outfile& out, const std::string& path, std::string& err);
 // Closes the temporary file and renames it onto the target.
 bool outfile_commit(outfile& out, std::string& err);

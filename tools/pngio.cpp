@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <png.h>
+#include <unistd.h>
 
 namespace {
 
@@ -119,8 +120,9 @@ bool read_image(pngreader& r, long side, const char* what, rawimage& img, std::s
     }
     rawimage_init(img, side, side);
     image_rows(r, img);
+    // Reading stops with the chunk that holds the last row: the end chunk, and
+    // whatever a file may carry past the picture (gigabytes, perhaps), is never read.
     png_read_image(r.png, r.rows.data());
-    png_read_end(r.png, nullptr);
     return true;
 }
 
@@ -153,9 +155,14 @@ bool png_read_raw(const std::string& path, long side, const char* what, rawimage
                   std::string& err)
 {
     pngreader r;
-    r.file = fopen(path.c_str(), "rb");
+    struct stat st;
+    const int fd = open_input(path, st, err);
+    if (fd < 0)
+        return false;
+    r.file = fdopen(fd, "rb");
     if (!r.file) {
-        err = path + ": cannot open: " + strerror(errno);
+        err = path + ": cannot read: " + strerror(errno);
+        close(fd);
         return false;
     }
     unsigned char signature[8];

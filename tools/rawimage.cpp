@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -79,20 +78,12 @@ rgba16 rawimage_get(const rawimage& img, long x, long y)
 
 bool rawimage_read(const std::string& path, rawimage& img, std::string& err)
 {
-    // Non-blocking, so that a FIFO is refused below instead of waiting for a writer.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        err = path + ": cannot open: " + strerror(errno);
-        return false;
-    }
     struct stat st;
-    const bool found = fstat(fd, &st) == 0;
-    const long side = found && S_ISREG(st.st_mode) ? side_for_length(st.st_size) : 0;
-    if (!found)
-        err = path + ": cannot read: " + strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        err = path + ": not a regular file";
-    else if (side == 0)
+    const int fd = open_input(path, st, err);
+    if (fd < 0)
+        return false;
+    const long side = side_for_length(st.st_size);
+    if (side == 0)
         err = path + ": " + std::to_string((long long)st.st_size) +
               " bytes is no raw picture size: a button picture has 8388608 bytes (1024x1024), "
               "the background 134217728 bytes (4096x4096)";

@@ -1,5 +1,6 @@
 // rgbatool: makes the menu's default pictures and converts PNG files to and
 // from the raw RGBA16 files that the menu reads.
+#include "outfile.h"
 #include "pictures.h"
 #include "pngio.h"
 #include "rawimage.h"
@@ -31,7 +32,11 @@ constexpr labelled buttons[] = {
 
 bool write_defaults(const std::string& dir, std::string& err)
 {
-    const std::string prefix = dir.empty() || dir.back() == '/' ? dir : dir + "/";
+    if (dir.empty()) {
+        err = "the folder name is empty";
+        return false;
+    }
+    const std::string prefix = dir.back() == '/' ? dir : dir + "/";
     std::vector<std::string> labels;
     for (const labelled& b : buttons)
         labels.push_back(b.label);
@@ -55,13 +60,15 @@ bool png_to_raw(const std::string& in, const std::string& out, long side, const 
                 std::string& err)
 {
     rawimage picture;
-    return png_read_raw(in, side, what, picture, err) && rawimage_write(out, picture, err);
+    return distinct_files(in, out, err) && png_read_raw(in, side, what, picture, err) &&
+           rawimage_write(out, picture, err);
 }
 
 bool raw_to_png(const std::string& in, const std::string& out, std::string& err)
 {
     rawimage picture;
-    return rawimage_read(in, picture, err) && png_write_raw(out, picture, err);
+    return distinct_files(in, out, err) && rawimage_read(in, picture, err) &&
+           png_write_raw(out, picture, err);
 }
 
 }  // namespace

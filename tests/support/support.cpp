@@ -1,0 +1,163 @@
+#include "support.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <linux/capability.h>
+#include <sstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+GLFWwindow* test_window()
+{
+    static GLFWwindow* window = [] {
+        glfwSetErrorCallback([](int, const char* text) { fprintf(stderr, "GLFW: %s\n", text); });
+        if (!glfwInit())
+            return (GLFWwindow*)nullptr;
+        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+        GLFWwindow* w = glfwCreateWindow(64, 64, "tarnwick test", nullptr, nullptr);
+        glfwMakeContextCurrent(w);
+        if (!w || !gladLoadGL(glfwGetProcAddress))
+            return (GLFWwindow*)nullptr;
+        atexit(glfwTerminate);  // nothing GL made outlives the run
+        return w;
+    }();
+    return window;
+}
+
+captured capture(const std::function<void()>& body)
+{
+    std::string text[2];
+    int saved[2], files[2];
+    for (int i = 0; i < 2; i++) {
+        char name[] = "/tmp/tarnwick-capture-XXXXXX";
+        files[i] = mkstemp(name);
+        unlink(name);
+        fflush(i ? stderr : stdout);
+        saved[i] = dup(i + 1);
+        dup2(files[i], i + 1);
+    }
+    body();
+    std::cout.flush();
+    for (int i = 0; i < 2; i++) {
+        fflush(i ? stderr : stdout);
+        dup2(saved[i], i + 1);
+        close(saved[i]);
+        char buffer[4096];
+        lseek(files[i], 0, SEEK_SET);
+        for (ssize_t n; (n = read(files[i], buffer, sizeof buffer)) > 0;)
+            text[i].append(buffer, (size_t)n);
+        close(files[i]);
+    }
+    return {text[0], text[1]};
+}
+
+TempDir::TempDir()
+{
+    char name[] = "/tmp/tarnwick-test-XXXXXX";
+    path = mkdtemp(name);
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+void write_file(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+             const std::string& cwd, const std::string& out)
+{
+    std::vector<std::string> args = argv;
+    std::vector<char*> c_args;
+    for (std::string& a : args)
+        c_args.push_back(a.data());
+    c_args.push_back(nullptr);
+    const std::string out_path = out.empty() ? dir_.path + "/out" : out, err_path = dir_.path + "/err";
+    // Its own process group, set on both sides of the fork, so that whatever
+    // it starts is killed with it.
+    if ((pid_ = fork()) != 0) {
+        setpgid(pid_, pid_);
+        return;
+    }
+    setpgid(0, 0);
+    for (const std::string& setting : env) {
+        const size_t eq = setting.find('=');
+        if (eq + 1 == setting.size())
+            unsetenv(setting.substr(0, eq).c_str());
+        else if (eq != std::string::npos)
+            setenv(setting.substr(0, eq).c_str(), setting.c_str() + eq + 1, 1);
+    }
+    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(err, STDERR_FILENO);
+    close(err);
+    close(STDOUT_FILENO);
+    if (out != "closed")
+        open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);  // takes descriptor 1
+    prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+    prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+    if (chdir(cwd.c_str()) == 0)
+        execvp(c_args[0], c_args.data());
+    _exit(127);
+}
+
+Child::~Child()
+{
+    if (pid_ > 0 && kill(-pid_, SIGKILL) == 0)
+        waitpid(pid_, nullptr, 0);
+}
+
+bool Child::wait_for(const std::string& text, const char* stream, double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (read_file(dir_.path + stream).find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline || wait(0) >= 0)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+int Child::wait(double seconds)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    for (int status = 0; pid_ > 0; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            pid_ = -1;
+        } else if (std::chrono::steady_clock::now() > deadline) {
+            return -1;
+        }
+    }
+    return status_;
+}
+
+bool run_script(const std::string& script, std::string* out)
+{
+    Child bash({"bash", "-c", ". " TESTS_SOURCE_DIR "/../scripts/menu.sh && " + script}, {"LD_PRELOAD="}, "/");
+    const bool ok = bash.wait(60) == 0;
+    if (out)
+        *out = bash.out();
+    return ok;
+}

@@ -1,0 +1,11 @@
+/* Preloaded into the menu by a test: notes each swap interval the menu asks
+   GLFW for on standard error, then passes the request on. */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <stdio.h>
+
+void glfwSwapInterval(int interval)
+{
+    fprintf(stderr, "swap interval %d\n", interval);
+    ((void (*)(int))dlsym(RTLD_NEXT, "glfwSwapInterval"))(interval);
+}
