@@ -1,9 +1,10 @@
-// Frames of the menu drawn by render into an offscreen 1920x1080 target and
-// read back: what shows where, the hit test against what is drawn, and what a
-// hundred frames leave behind.
+// The menu's GL work in-process: frames drawn offscreen at 1920x1080 and read
+// back, and what it prints about broken shaders and GL debug messages.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cmath>
+#include <fnmatch.h>
 #include <gtest/gtest.h>
 #include <new>
 
@@ -15,30 +16,26 @@ constexpr int width = 1920, height = 1080;
 using rgb = std::array<int, 3>;
 struct box { int left = width, right = -1, top = height, bottom = -1; };
 
-// Button i's test picture: red 10 + 20 i, well below the lit gold's; green 200
-// in its top half and 60 below; blue 200 in its right half and 60 on the left.
+slpack buttontex, regtriangle;
+unsigned int button_tex[8], background_tex;
+long hover[8];
+float scratch[44];
+std::vector<unsigned char> pixels(width * height * 4);
+
+// Button i's test picture: red 10 + 20 i, below the lit gold's; green 200 in
+// its top half, 60 below; blue 200 in its right half, 60 on the left.
 rgb face_colour(int button, bool top, bool right)
 {
     return {10 + 20 * button, top ? 200 : 60, right ? 200 : 60};
 }
 
-struct scene {
-    slpack buttontex{}, regtriangle{};
-    unsigned int button_tex[8]{}, background_tex = 0;
-    long hover[8]{};
-    float scratch[44]{};
-    std::vector<unsigned char> pixels = std::vector<unsigned char>(width * height * 4);
-};
-
-unsigned int texture(int side, const std::function<rgb(int x, int row)>& colour, int alpha = 255)
+// A picture of side x side texels, RGBA as the bytes of each packed value.
+unsigned int texture(int side, const std::function<uint32_t(int x, int row)>& texel)
 {
-    std::vector<unsigned char> texels;
-    for (int row = 0; row < side; row++) {  // GL's row 0 is the bottom of the picture
-        for (int x = 0; x < side; x++) {
-            const rgb c = colour(x, row);
-            texels.insert(texels.end(), {(unsigned char)c[0], (unsigned char)c[1], (unsigned char)c[2], (unsigned char)alpha});
-        }
-    }
+    std::vector<uint32_t> texels;
+    for (int row = 0; row < side; row++)  // GL's row 0 is the bottom of the picture
+        for (int x = 0; x < side; x++)
+            texels.push_back(texel(x, row));
     unsigned int name = 0;
     glCreateTextures(GL_TEXTURE_2D, 1, &name);
     glTextureParameteri(name, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -48,110 +45,97 @@ unsigned int texture(int side, const std::function<rgb(int x, int row)>& colour,
     return name;
 }
 
-// Widens the box to take in pixel (x, y).
-void grow(box& b, int x, int y)
+uint32_t packed(rgb c, uint32_t alpha)
 {
-    b = {std::min(b.left, x), std::max(b.right, x), std::min(b.top, y), std::max(b.bottom, y)};
+    return (uint32_t)c[0] | (uint32_t)c[1] << 8 | (uint32_t)c[2] << 16 | alpha << 24;
 }
 
-// The menu's programs as main makes them, the test pictures (button 2 fully
-// transparent) and an offscreen target; made once per process.
-scene& menu()
+// The programs as main makes them, the test pictures (button 2's transparent)
+// and an offscreen target; made once per process.
+bool make_menu()
 {
-    static scene s;
-    static bool made = false;
-    if (made || !test_window())
-        return s;
-    made = true;
-    EXPECT_EQ(capture([] { EXPECT_EQ(setup_programs(&s.buttontex, &s.regtriangle), 0); }).err, "");
+    EXPECT_EQ(capture([] { EXPECT_EQ(setup_programs(&buttontex, &regtriangle), 0); }).err, "");
     for (int i = 0; i < 8; i++)
-        s.button_tex[i] = texture(8, [i](int x, int row) { return face_colour(i, row >= 4, x >= 4); }, i == 2 ? 0 : 255);
+        button_tex[i] = texture(2, [i](int x, int row) { return packed(face_colour(i, row == 1, x == 1), i == 2 ? 0 : 255); });
     // Red grows with u and green with v; no blue, unlike anything else drawn.
-    s.background_tex = texture(256, [](int x, int row) { return rgb{x, row, 0}; });
-    unsigned int fbo = 0, colour = 0;
+    background_tex = texture(256, [](int x, int row) { return packed({x, row, 0}, 255); });
+    unsigned int target = 0, colour = 0;
     glCreateRenderbuffers(1, &colour);
     glNamedRenderbufferStorage(colour, GL_RGBA8, width, height);
-    glCreateFramebuffers(1, &fbo);
-    glNamedFramebufferRenderbuffer(fbo, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glCreateFramebuffers(1, &target);
+    glNamedFramebufferRenderbuffer(target, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    glBindFramebuffer(GL_FRAMEBUFFER, target);
     glViewport(0, 0, width, height);
-    return s;
+    return true;
 }
 
 // Draws a frame with the cursor at pixel (x, y) of the screen.
 void draw(double t, double x, double y, double w = 0)
 {
-    scene& s = menu();
+    [[maybe_unused]] static const bool made = make_menu();
     point_t cursor = {x / width - 0.5, 0.5 - y / height};
-    render(test_window(), t, &cursor, s.hover, s.button_tex, s.background_tex, &s.buttontex,
-           &s.regtriangle, s.scratch, w);
+    render(test_window(), t, &cursor, hover, button_tex, background_tex, &buttontex, &regtriangle, scratch, w);
 }
 
 rgb pixel(int x, int y)
 {
-    const unsigned char* p = &menu().pixels[((size_t)(height - 1 - y) * width + (size_t)x) * 4];
+    const unsigned char* p = &pixels[((size_t)(height - 1 - y) * width + (size_t)x) * 4];
     return {p[0], p[1], p[2]};
+}
+
+void grow(box& b, int x, int y)
+{
+    b = {std::min(b.left, x), std::max(b.right, x), std::min(b.top, y), std::max(b.bottom, y)};
 }
 
 // Draws a frame and finds where each face shows its picture.
 std::array<box, 8> faces_drawn(double t, double x = NAN, double y = NAN, double w = 0)
 {
     draw(t, x, y, w);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, menu().pixels.data());
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     std::array<box, 8> faces;
     for (int py = 0; py < height; py++) {
         for (int px = 0; px < width; px++) {
             const rgb c = pixel(px, py);
             const int i = c[0] / 20;
-            if (i < 0 || i > 7 || c != face_colour(i, c[1] == 200, c[2] == 200))
-                continue;
-            grow(faces[(size_t)i], px, py);
+            if (i < 8 && c == face_colour(i, c[1] == 200, c[2] == 200))
+                grow(faces[(size_t)i], px, py);
         }
     }
     return faces;
 }
 
+// The one button hovered, -1 for none, -2 for several.
 int hovered()
 {
-    int found = -1;
-    for (int i = 0; i < 8; i++)
-        if (menu().hover[i] != 0)
-            found = found == -1 ? i : -2;
-    return found;
+    const long n = std::count(hover, hover + 8, 1L);
+    return n == 0 ? -1 : n > 1 ? -2 : (int)(std::find(hover, hover + 8, 1L) - hover);
 }
 
-bool near(const rgb& actual, const rgb& expected)
+// Within a few steps of the known colour.
+bool near(const rgb& actual, const rgb& known)
 {
-    for (int c = 0; c < 3; c++)
-        if (std::abs(actual[c] - expected[c]) > 3)
-            return false;
-    return true;
+    return std::abs(actual[0] - known[0]) + std::abs(actual[1] - known[1]) + std::abs(actual[2] - known[2]) <= 6;
 }
 
 }  // namespace
 
-// Each face shows its own picture upright in its column and row; the
-// transparent one shows the lit gold; the panel is whole and silver; the
-// background is upright; a hovered face comes towards the viewer.
+// Each face shows its picture upright in its place, a transparent one the lit gold;
+// the panel is whole and lit silver; the background is upright; a hovered face comes nearer.
 TEST(Render, DrawsTheMenu)
 {
     REQUIRE_GL();
     const std::array<box, 8> f = faces_drawn(0);
-    for (int i = 0; i < 8; i++) {
-        if (i == 2)
-            continue;
+    for (int i : {0, 1, 3, 4, 5, 6, 7}) {
         const box& b = f[(size_t)i];
-        ASSERT_GT(b.right - b.left, 100) << "button " << i << " is not drawn";
-        EXPECT_EQ(b.right < width / 2, i < 4) << "button " << i << " is in the wrong column";
-        if (i % 4 != 0 && i != 3) {
-            EXPECT_GT(b.top, f[(size_t)i - 1].bottom) << "button " << i << " is above the one before";
-        }
         const int w = b.right - b.left, h = b.bottom - b.top;
+        ASSERT_GT(w, 100) << "button " << i << " is not drawn";
+        EXPECT_EQ(b.right < width / 2, i < 4) << "button " << i << " is in the wrong column";
+        EXPECT_TRUE(i % 4 == 0 || i == 3 || b.top > f[(size_t)i - 1].bottom) << "button " << i << " is out of order";
         EXPECT_EQ(pixel(b.left + w / 4, b.top + h / 4), face_colour(i, true, false)) << i;
         EXPECT_EQ(pixel(b.right - w / 4, b.bottom - h / 4), face_colour(i, false, true)) << i;
     }
-    const int column = (f[1].left + f[1].right) / 2;
-    EXPECT_TRUE(near(pixel(column, (f[1].bottom + f[3].top) / 2), {199, 171, 98})) << "gold";
+    EXPECT_TRUE(near(pixel((f[1].left + f[1].right) / 2, (f[1].bottom + f[3].top) / 2), {199, 171, 98})) << "gold";
     EXPECT_TRUE(near(pixel(width / 2, (f[0].top + f[0].bottom) / 2), {129, 129, 129})) << "silver";
 
     box panel, holes;  // the panel is everything but the background, which alone has no blue
@@ -177,9 +161,8 @@ TEST(Render, DrawsTheMenu)
     EXPECT_GT(lifted.bottom - lifted.top, flat.bottom - flat.top + 5) << "not lifted";
 }
 
-// A button is hovered exactly where its face is drawn, at any depth of the
-// panel: one pixel in from its outermost drawn pixels it is hovered alone, one
-// pixel beyond the first undrawn ones nothing is.
+// A button is hovered exactly where its face is drawn, at any panel depth: one
+// pixel in from its outermost drawn pixels alone, one beyond the first undrawn ones not.
 TEST(Render, HitTestFollowsTheDrawnFaces)
 {
     REQUIRE_GL();
@@ -205,8 +188,7 @@ TEST(Render, HitTestFollowsTheDrawnFaces)
     }
 }
 
-// Counts the heap allocations of this test binary, except under
-// AddressSanitizer, which brings its own allocator.
+// Counts this binary's heap allocations; AddressSanitizer brings its own allocator.
 std::atomic<long> allocations{0};
 #ifndef __SANITIZE_ADDRESS__
 void* operator new(size_t size)
@@ -220,22 +202,15 @@ void operator delete(void* p) noexcept { free(p); }
 void operator delete(void* p, size_t) noexcept { free(p); }
 #endif
 
-// A hundred frames, hovering and not, allocate nothing, create no GL object,
-// and draw the same 108 triangles each.
+// A hundred frames, hovering and not, allocate nothing, make no GL object and draw 108 triangles each.
 TEST(Render, FramesMakeNothingNew)
 {
     REQUIRE_GL();
-    const auto next_names = [] {
-        std::array<unsigned int, 3> names{};
-        glGenBuffers(1, &names[0]);
-        glGenTextures(1, &names[1]);
-        glGenVertexArrays(1, &names[2]);
-        return names;
-    };
     draw(0, 960, 540);
+    unsigned int query = 0, triangles = 0, names[2][2];
+    glGenBuffers(1, &names[0][0]);
+    glGenTextures(1, &names[0][1]);
     const long allocations_before = allocations;
-    const std::array<unsigned int, 3> before = next_names();
-    unsigned int query = 0, triangles = 0;
     glGenQueries(1, &query);
     glBeginQuery(GL_PRIMITIVES_GENERATED, query);
     for (int frame = 0; frame < 100; frame++)
@@ -243,8 +218,48 @@ TEST(Render, FramesMakeNothingNew)
     glEndQuery(GL_PRIMITIVES_GENERATED);
     glGetQueryObjectuiv(query, GL_QUERY_RESULT, &triangles);
     EXPECT_EQ(triangles, 100u * 108u);
-    const std::array<unsigned int, 3> after = next_names();
-    for (size_t i = 0; i < 3; i++)
-        EXPECT_EQ(after[i], before[i] + 1) << "a GL object was made in the frames (kind " << i << ")";
     EXPECT_EQ(allocations - allocations_before, 0);
+    glGenBuffers(1, &names[1][0]);
+    glGenTextures(1, &names[1][1]);
+    EXPECT_TRUE(names[1][0] == names[0][0] + 1 && names[1][1] == names[0][1] + 1) << "a GL object made in a frame";
+}
+
+// A broken shader is reported with its log, the fragment shader first and
+// alone; a good pair links.
+TEST(Gl, ProgramCompileReportsBrokenShaders)
+{
+    REQUIRE_GL();
+    const char* const broken[] = {"#version 410 core\n", "out vec4 c;\n", "void main() { c = nope; }\n"};
+    const struct { bool vertex_ok, fragment_ok; std::string out; } cases[] = {  // '*' stands for any text
+        {true, false, "Trouble compiling the fragment shader.\nLog length *\nLog: *nope*"},
+        {false, true, "Trouble compiling the vertex shader.\n"},
+        {false, false, "Trouble compiling the fragment shader.\nLog length *\nLog: *nope*"},
+        {true, true, ""},
+    };
+    for (const auto& c : cases) {
+        const unsigned int program = glCreateProgram();
+        int result = 0, linked = 0;
+        const std::string out = capture([&] {
+            result = program_compile(program, c.vertex_ok ? 26 : 3, c.vertex_ok ? regtriangle_vertex : broken,
+                                     c.fragment_ok ? 29 : 3, c.fragment_ok ? regtriangle_fragment : broken);
+        }).out;
+        EXPECT_EQ(fnmatch(c.out.c_str(), out.c_str(), 0), 0) << out;
+        glGetProgramiv(program, GL_LINK_STATUS, &linked);
+        EXPECT_TRUE(result == (c.out.empty() ? 0 : -1) && (linked != 0) == c.out.empty()) << result;
+        glDeleteProgram(program);
+    }
+}
+
+// A debug message prints as one block, unknown enums leaving their lines empty; noisy ids print nothing.
+TEST(Gl, DebugMessagesPrintAsBlocks)
+{
+    const struct { GLenum source, type; unsigned int id; GLenum severity; std::string out; } cases[] = {
+        {GL_DEBUG_SOURCE_SHADER_COMPILER, GL_DEBUG_TYPE_PERFORMANCE, 4294967295u, GL_DEBUG_SEVERITY_NOTIFICATION,
+         "---------------\nDebug message (4294967295): text\nSource: Shader Compiler\nType: Performance\n"
+         "Severity: notification\n\n"},
+        {0, 1, 2, 3, "---------------\nDebug message (2): text\n\n\n\n\n"},
+        {GL_DEBUG_SOURCE_API, GL_DEBUG_TYPE_OTHER, 131185, GL_DEBUG_SEVERITY_NOTIFICATION, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(capture([&] { glDebugOutput(c.source, c.type, c.id, c.severity, 4, "text", nullptr); }).out, c.out);
 }

@@ -2,11 +2,10 @@
 
 #include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
+#include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sstream>
 #include <sys/prctl.h>
@@ -20,46 +19,28 @@ GLFWwindow* test_window()
         glfwSetErrorCallback([](int, const char* text) { fprintf(stderr, "GLFW: %s\n", text); });
         if (!glfwInit())
             return (GLFWwindow*)nullptr;
-        glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
-        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
-        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-        glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+        atexit(glfwTerminate);  // nothing GL made outlives the run
+        for (auto [hint, value] : {std::pair{GLFW_VISIBLE, GLFW_FALSE}, {GLFW_CONTEXT_VERSION_MAJOR, 4},
+                                   {GLFW_CONTEXT_VERSION_MINOR, 5}, {GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE},
+                                   {GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE}})
+            glfwWindowHint(hint, value);
         GLFWwindow* w = glfwCreateWindow(64, 64, "tarnwick test", nullptr, nullptr);
         glfwMakeContextCurrent(w);
-        if (!w || !gladLoadGL(glfwGetProcAddress))
-            return (GLFWwindow*)nullptr;
-        atexit(glfwTerminate);  // nothing GL made outlives the run
-        return w;
+        return w && gladLoadGL(glfwGetProcAddress) ? w : nullptr;
     }();
     return window;
 }
 
 captured capture(const std::function<void()>& body)
 {
-    std::string text[2];
-    int saved[2], files[2];
-    for (int i = 0; i < 2; i++) {
-        char name[] = "/tmp/tarnwick-capture-XXXXXX";
-        files[i] = mkstemp(name);
-        unlink(name);
-        fflush(i ? stderr : stdout);
-        saved[i] = dup(i + 1);
-        dup2(files[i], i + 1);
-    }
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
     body();
-    std::cout.flush();
-    for (int i = 0; i < 2; i++) {
-        fflush(i ? stderr : stdout);
-        dup2(saved[i], i + 1);
-        close(saved[i]);
-        char buffer[4096];
-        lseek(files[i], 0, SEEK_SET);
-        for (ssize_t n; (n = read(files[i], buffer, sizeof buffer)) > 0;)
-            text[i].append(buffer, (size_t)n);
-        close(files[i]);
-    }
-    return {text[0], text[1]};
+    fflush(stdout);
+    captured printed;
+    printed.err = testing::internal::GetCapturedStderr();
+    printed.out = testing::internal::GetCapturedStdout();
+    return printed;
 }
 
 TempDir::TempDir()
@@ -86,14 +67,13 @@ void write_file(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-             const std::string& cwd, const std::string& out)
+Child::Child(std::vector<std::string> argv, const std::vector<std::string>& env, const std::string& cwd,
+             const std::string& out)
 {
-    std::vector<std::string> args = argv;
-    std::vector<char*> c_args;
-    for (std::string& a : args)
-        c_args.push_back(a.data());
-    c_args.push_back(nullptr);
+    std::vector<char*> args;
+    for (std::string& a : argv)
+        args.push_back(a.data());
+    args.push_back(nullptr);
     const std::string out_path = out.empty() ? dir_.path + "/out" : out, err_path = dir_.path + "/err";
     // Its own process group, set on both sides of the fork, so that whatever
     // it starts is killed with it.
@@ -109,16 +89,14 @@ Child::Child(const std::vector<std::string>& argv, const std::vector<std::string
         else if (eq != std::string::npos)
             setenv(setting.substr(0, eq).c_str(), setting.c_str() + eq + 1, 1);
     }
-    const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    dup2(err, STDERR_FILENO);
-    close(err);
+    dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDERR_FILENO);
     close(STDOUT_FILENO);
     if (out != "closed")
         open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);  // takes descriptor 1
     prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
     prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
     if (chdir(cwd.c_str()) == 0)
-        execvp(c_args[0], c_args.data());
+        execvp(args[0], args.data());
     _exit(127);
 }
 
@@ -153,11 +131,8 @@ int Child::wait(double seconds)
     return status_;
 }
 
-bool run_script(const std::string& script, std::string* out)
+bool run_script(const std::string& script)
 {
     Child bash({"bash", "-c", ". " TESTS_SOURCE_DIR "/../scripts/menu.sh && " + script}, {"LD_PRELOAD="}, "/");
-    const bool ok = bash.wait(60) == 0;
-    if (out)
-        *out = bash.out();
-    return ok;
+    return bash.wait(60) == 0;
 }

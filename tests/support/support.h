@@ -14,10 +14,8 @@
 GLFWwindow* test_window();
 #define REQUIRE_GL() ASSERT_NE(test_window(), nullptr) << "no GL 4.5 core context on DISPLAY"
 
-// What `body` wrote to standard output and error, taken at the descriptor level.
-struct captured {
-    std::string out, err;
-};
+// What `body` wrote to standard output and error.
+struct captured { std::string out, err; };
 captured capture(const std::function<void()>& body);
 
 // A fresh folder under /tmp, removed with everything in it.
@@ -37,8 +35,8 @@ void write_file(const std::string& path, const std::string& bytes);
 // outlives the object.
 class Child {
 public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-          const std::string& cwd, const std::string& out = "");
+    Child(std::vector<std::string> argv, const std::vector<std::string>& env, const std::string& cwd,
+          const std::string& out = "");
     ~Child();
     // Waits until the stream holds `text`; false once the child ended or after `seconds`.
     bool wait_for_out(const std::string& text, double seconds = 120) { return wait_for(text, "/out", seconds); }
@@ -56,7 +54,7 @@ private:
 
 // Runs a bash script on DISPLAY with scripts/menu.sh sourced, so that
 // "xdotool mousemove $(button_at 4 1920 1080)" points at the drawn "Observe";
-// true when it succeeded. Its standard output goes to `out` when given.
-bool run_script(const std::string& script, std::string* out = nullptr);
+// true when it succeeded.
+bool run_script(const std::string& script);
 
 #endif
