@@ -25,7 +25,8 @@ bool file_fits(int fd, long expected)
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
-        // A read-only open succeeds on a folder; report it as opening it for a picture fails.
+        // Opening a folder read-only succeeds, but it is no picture: say so as a
+        // failed open would, "open: Is a directory".
         errno = EISDIR;
         perror("open");
         return false;

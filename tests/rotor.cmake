@@ -1,14 +1,10 @@
-# The rotor tests twice: with the library as built, and optimised with FMA instructions, which must not change
-# a bit. A CPU without FMA skips in GoogleTest's global set-up, which prints no "[  SKIPPED ]" line.
-# ENVIRONMENT goes last, as test_env may be empty.
+# The rotor tests twice: against the library as built, and against it built optimised with FMA
+# instructions, which must not change a bit. A CPU without FMA skips in the global set-up.
 function(rotor_test name math_library)
   add_executable(${name} test_rotor.cpp)
   target_link_libraries(${name} PRIVATE ${math_library} GTest::gtest_main)
   target_compile_options(${name} PRIVATE ${ARGN})
   tarnwick_warnings(${name})
-  if(TARNWICK_SANITIZE)
-    add_dependencies(${name} nodlclose)
-  endif()
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_MODE PRE_TEST PROPERTIES
                        SKIP_REGULAR_EXPRESSION "this CPU has no FMA instructions" ENVIRONMENT "${test_env}")
 endfunction()

@@ -1,6 +1,7 @@
 // The raw RGBA16 loader against the real GL: what it uploads, and what it refuses.
 #include <dlfcn.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -22,8 +23,7 @@ extern "C" void* mmap(void* addr, size_t length, int prot, int flags, int fd, of
 
 static long open_descriptors()
 {
-    std::filesystem::directory_iterator fds("/proc/self/fd");
-    return std::distance(begin(fds), end(fds));
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 // Each file loads or is refused with its exact lines, as user nobody (root's file permission
@@ -37,10 +37,13 @@ TEST(Loadtex, LoadsAndRefusals)
     std::string picture;
     for (int i = 0; i < 64 * 64 * 4; i++)  // channels 257 * k survive a GL keeping 8 bits
         picture += {(char)(i % 251), (char)(i % 251)};
+    std::string flipped;
+    for (int row = 63; row >= 0; row--)
+        flipped += picture.substr((size_t)row * 512, 512);
     for (const char* name : {"picture.rgba", "locked.rgba", "shrinks.rgba"})
-        write_file(d + name, picture);
-    write_file(d + "short.rgba", picture.substr(1));
-    write_file(d + "long.rgba", picture + "x");
+        std::ofstream(d + name, std::ios::binary) << picture;
+    std::ofstream(d + "short.rgba", std::ios::binary) << picture.substr(1);
+    std::ofstream(d + "long.rgba", std::ios::binary) << picture + "x";
     ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
     ASSERT_EQ(chmod((d + "picture.rgba").c_str(), 0444), 0);
     ASSERT_EQ(chmod((d + "locked.rgba").c_str(), 0), 0);
@@ -76,10 +79,7 @@ TEST(Loadtex, LoadsAndRefusals)
         std::string texels(picture.size(), '?');
         if (name)
             glGetTextureImage(name, 0, GL_RGBA, GL_UNSIGNED_SHORT, (GLsizei)texels.size(), texels.data());
-        size_t row = 0;
-        while (name && row < 64 && texels.compare(row * 512, 512, picture, (63 - row) * 512, 512) == 0)
-            row++;
-        EXPECT_EQ(row, name ? 64u : 0u) << c.name << ": the first texture row that is not file row 63 - row";
+        EXPECT_TRUE(!name || texels == flipped) << c.name << ": file row y is not texture row 63 - y";
         const unsigned int names[3] = {first, next, name};
         glDeleteTextures(3, names);
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 #include <vector>
 
@@ -33,12 +34,8 @@ testing::AssertionResult match(const vals& got, const vals& want, double tol = 0
     bool ok = got.size() == want.size();
     for (std::size_t i = 0; ok && i < got.size(); i++)
         ok = tol > 0 ? std::fabs(got[i] - want[i]) <= tol
-                     : (got[i] == want[i] && std::signbit(got[i]) == std::signbit(want[i])) ||
-                           (std::isnan(got[i]) && std::isnan(want[i]));
-    testing::AssertionResult result(ok);
-    for (std::size_t i = 0; !ok && i < got.size(); i++)
-        result << got[i] << ' ';
-    return result;
+                     : std::memcmp(&got[i], &want[i], sizeof got[i]) == 0 || (std::isnan(got[i]) && std::isnan(want[i]));
+    return ok ? testing::AssertionSuccess() : testing::AssertionFailure() << testing::PrintToString(got);
 }
 } // namespace
 

@@ -25,18 +25,18 @@ struct TempDir {
     ~TempDir();
 };
 
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& bytes);
+// Whether the text matches the pattern, in which '*' stands for any text.
+bool matches(const std::string& pattern, const std::string& text);
 
-// A program started in `cwd` with extra environment settings ("NAME=value",
-// or "NAME=" to remove NAME) and without root's power over file permissions.
-// Standard error goes to a file, and so does standard output unless `out`
-// names another file or is "closed". It and all it started are killed if it
-// outlives the object.
+std::string read_file(const std::string& path);
+
+// A program started in `cwd` without root's power over file permissions (run
+// it through `env` to change its environment). Standard error goes to a file,
+// and so does standard output unless `out` names another file or is "closed".
+// It and all it started are killed if it outlives the object.
 class Child {
 public:
-    Child(std::vector<std::string> argv, const std::vector<std::string>& env, const std::string& cwd,
-          const std::string& out = "");
+    Child(std::vector<std::string> argv, const std::string& cwd, const std::string& out = "");
     ~Child();
     // Waits until the stream holds `text`; false once the child ended or after `seconds`.
     bool wait_for_out(const std::string& text, double seconds = 120) { return wait_for(text, "/out", seconds); }

@@ -1,5 +1,4 @@
-/* Preloaded into the menu by a test: notes each swap interval the menu asks
-   GLFW for on standard error, then passes the request on. */
+/* Preloaded into the menu by a test: notes each swap interval asked for on standard error, then asks. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
