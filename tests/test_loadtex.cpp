@@ -44,10 +44,9 @@ TEST(Loadtex, LoadsAndRefusals)
         std::ofstream(d + name, std::ios::binary) << picture;
     std::ofstream(d + "short.rgba", std::ios::binary) << picture.substr(1);
     std::ofstream(d + "long.rgba", std::ios::binary) << picture + "x";
-    ASSERT_EQ(chmod(dir.path.c_str(), 0755), 0);
-    ASSERT_EQ(chmod((d + "picture.rgba").c_str(), 0444), 0);
-    ASSERT_EQ(chmod((d + "locked.rgba").c_str(), 0), 0);
-    ASSERT_EQ(chmod((d + "shrinks.rgba").c_str(), 0666), 0);
+    for (const auto& [name, mode] :
+         {std::pair{"", 0755}, {"picture.rgba", 0444}, {"locked.rgba", 0}, {"shrinks.rgba", 0666}})
+        ASSERT_EQ(chmod((d + name).c_str(), (mode_t)mode), 0) << name;
     ASSERT_EQ(mkdir((d + "folder.rgba").c_str(), 0755), 0);
     ASSERT_EQ(mkfifo((d + "pipe.rgba").c_str(), 0644), 0);
     ASSERT_EQ(symlink("/dev/zero", (d + "device.rgba").c_str()), 0);

@@ -9,14 +9,9 @@ namespace {
 const std::string menu = TARNWICK_BINARY;
 const std::string observe = "mousemove $(button_at 4 1920 1080) sleep 1 click 1 sleep 0.5 ";
 const std::string ready = "main: Starting render loop.\n";
-// Scripts run without the sanitizer runtime, which is for the program under
-// test; without its preloads the GL driver's leaks cannot be told from ours,
-// so leaks are checked in the menu's direct runs only.
-std::vector<std::string> through_script(std::vector<std::string> argv)
-{
-    argv.insert(argv.begin(), {"env", "-u", "LD_PRELOAD", "ASAN_OPTIONS=detect_leaks=0"});
-    return argv;
-}
+// Scripts run without the sanitizer's preloads, under which the GL driver's leaks could not be told from
+// ours: leaks are checked in the menu's direct runs.
+const std::string script_env = "env -u LD_PRELOAD ASAN_OPTIONS=detect_leaks=0 ";
 
 // The default pictures, made once for the tests that need them.
 const std::string& default_pictures()
@@ -62,10 +57,12 @@ TEST(Menu, CopesWithOddSurroundings)
 {
     const char* preload = getenv("LD_PRELOAD");
     const std::string observe_at_720 = "mousemove $(button_at 4 1280 720) sleep 1 click 1 sleep 0.5 ";
-    const struct { std::vector<std::string> env; std::string out, actions; int status; std::string out_end, err; } cases[] = {
+    struct odd { std::vector<std::string> env; std::string out, actions; int status; std::string out_end, err; };
+    const odd cases[] = {
         {{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"}, "", "", 255, "Compiled against GLFW *\n",
          "GLFW: ?*\nmain: Trouble initializing glfw.\n"},
-        {{"env", "MESA_GL_VERSION_OVERRIDE=3.3"}, "", "", 255, "\nTrouble with call to glfwCreateWindow\n", "GLFW: ?*\n"},
+        {{"env", "MESA_GL_VERSION_OVERRIDE=3.3"}, "", "", 255, "\nTrouble with call to glfwCreateWindow\n",
+         "GLFW: ?*\n"},
         // No printed line may reach the X connection.
         {{}, "closed", observe, 0, "", "*" + ready},
         {{}, "/dev/full", observe + observe, 1, "",
@@ -97,7 +94,7 @@ TEST(Menu, CopesWithOddSurroundings)
 TEST(Menu, HeadlessDemo)
 {
     const std::string dir = default_pictures();
-    Child demo(through_script({TESTS_SOURCE_DIR "/../scripts/demo.sh", menu, dir}), dir);
+    Child demo({"sh", "-c", script_env + TESTS_SOURCE_DIR "/../scripts/demo.sh " + menu + " " + dir}, dir);
     ASSERT_EQ(demo.wait(), 0) << demo.out() << demo.err();
     const std::string out = demo.out();
     // Every default picture loads, and the click is the one line after them.
@@ -114,7 +111,8 @@ TEST(Menu, HeadlessDemo)
 // The example application reacts to each click as it happens and ends the menu on "Quit".
 TEST(Menu, ExampleApplication)
 {
-    Child app(through_script({TESTS_SOURCE_DIR "/../examples/menu-app.sh", menu, default_pictures()}), "/");
+    const std::string app_script = TESTS_SOURCE_DIR "/../examples/menu-app.sh ";
+    Child app({"sh", "-c", script_env + app_script + menu + " " + default_pictures()}, "/");
     ASSERT_TRUE(app.wait_for_err(ready)) << app.err();
     ASSERT_TRUE(run_script("xdotool " + observe + "mousemove $(button_at 7 1920 1080) sleep 1 click 1"));
     EXPECT_EQ(app.wait(60), 0);

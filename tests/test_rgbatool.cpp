@@ -12,9 +12,9 @@ constexpr uint32_t side = 1024, button_bytes = side * side * 8;
 // Runs "rgbatool <command>" in `dir` through sh, after the shell commands `before`.
 std::pair<int, std::string> run(const TempDir& dir, const std::string& command, const std::string& before = "")
 {
-    Child child({"env", "-u", "LD_PRELOAD", "/bin/sh", "-c", before + "exec \"$0\" " + command, RGBATOOL_BINARY}, dir.path);
-    const int status = child.wait(120);
-    return {status, child.err()};
+    Child child({"env", "-u", "LD_PRELOAD", "/bin/sh", "-c", before + "exec \"$0\" " + command, RGBATOOL_BINARY},
+                dir.path);
+    return {child.wait(120), child.err()};
 }
 
 // Every file under `dir`, hidden ones too, with a hash of its contents or link.
@@ -31,7 +31,8 @@ std::map<std::string, size_t> snapshot(const std::string& dir)
 // options and output format.
 void make_png(const TempDir& dir, const std::string& kind, const std::string& name = "in.png")
 {
-    ASSERT_TRUE(run_script("convert -size 1024x1024 xc: +noise Random -alpha set -channel A -fx 'rand()' +channel -depth 8 " +
+    ASSERT_TRUE(run_script("convert -size 1024x1024 xc: +noise Random -alpha set -channel A -fx 'rand()' +channel "
+                           "-depth 8 " +
                            kind + dir.path + "/" + name));
 }
 
@@ -59,7 +60,8 @@ TEST(rgbatool, PngKindsConvertExactlyBothWays)
             }
             fclose(file);
         }
-        ASSERT_EQ(run(dir, "button out.png again", "\"$0\" button in.png raw && \"$0\" png raw out.png && ").first, 0) << format;
+        const std::string both_ways = "\"$0\" button in.png raw && \"$0\" png raw out.png && ";
+        ASSERT_EQ(run(dir, "button out.png again", both_ways).first, 0) << format;
         const std::string want = read_file(dir.path + "/want");
         EXPECT_TRUE(want.size() == button_bytes && read_file(dir.path + "/raw") == want &&
                     read_file(dir.path + "/again") == want) << format << (tail ? " with a tail" : "");

@@ -34,7 +34,7 @@ testing::AssertionResult match(const vals& got, const vals& want, double tol = 0
     bool ok = got.size() == want.size();
     for (std::size_t i = 0; ok && i < got.size(); i++)
         ok = tol > 0 ? std::fabs(got[i] - want[i]) <= tol
-                     : std::memcmp(&got[i], &want[i], sizeof got[i]) == 0 || (std::isnan(got[i]) && std::isnan(want[i]));
+                     : !std::memcmp(&got[i], &want[i], sizeof got[i]) || (std::isnan(got[i]) && std::isnan(want[i]));
     return ok ? testing::AssertionSuccess() : testing::AssertionFailure() << testing::PrintToString(got);
 }
 } // namespace

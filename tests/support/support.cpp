@@ -126,6 +126,7 @@ int Child::wait(double seconds)
 
 bool run_script(const std::string& script)
 {
-    Child bash({"env", "-u", "LD_PRELOAD", "bash", "-c", ". " TESTS_SOURCE_DIR "/../scripts/menu.sh && " + script}, "/");
+    const std::string menu_sh = TESTS_SOURCE_DIR "/../scripts/menu.sh";
+    Child bash({"env", "-u", "LD_PRELOAD", "bash", "-c", ". " + menu_sh + " && " + script}, "/");
     return bash.wait(60) == 0;
 }
