@@ -404,6 +404,16 @@ void framebuffer_size_callback(GLFWwindow* window, int width, int height)
     glViewport(0, 0, width, height);
 }
 
+// Keeps main's record of the window's size, against which the cursor is
+// measured: the window may be resized after start-up, and asking the X server
+// for its size every frame would cost a round trip a frame.
+void window_size_callback(GLFWwindow* window, int width, int height)
+{
+    int* size = static_cast<int*>(glfwGetWindowUserPointer(window));
+    size[0] = width;
+    size[1] = height;
+}
+
 void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
     (void)scancode;
@@ -760,6 +770,9 @@ int main()
         puts("Failed to initialize OpenGL context");
         return -1;
     }
+    int window_size[2] = {screen_width, screen_height};
+    glfwSetWindowUserPointer(window, window_size);
+    glfwSetWindowSizeCallback(window, window_size_callback);
     glfwSetKeyCallback(window, key_callback);
     glfwSetMouseButtonCallback(window, mouse_button_callback);
 
@@ -792,11 +805,8 @@ int main()
         double cx = 0, cy = 0;
         glfwGetCursorPos(window, &cx, &cy);
         const double t = seconds_since(start);
-        // The window may have been resized since start-up; the drawing follows it.
-        int width = screen_width, height = screen_height;
-        glfwGetWindowSize(window, &width, &height);
-        const double u = cx / (double)width;
-        const double v = cy / (double)height;
+        const double u = cx / (double)window_size[0];
+        const double v = cy / (double)window_size[1];
         cursor.x = u - 0.5;
         cursor.y = -(v - 0.5);
         const double w = 0.5 * u + 0.5 * v;

@@ -67,8 +67,9 @@ TEST(Menu, CopesWithOddSurroundings)
         {{}, "closed", observe, 0, "", "*" + ready},
         {{}, "/dev/full", observe + observe, 1, "",
          "*" + ready + "mouse_button_callback: Cannot report clicks on standard output: No space left on device\n"},
-        // The cursor is measured against the window's present size.
-        {{}, "", "search --name ^tarnwick$ windowsize %1 1280 720 sleep 1 " + observe_at_720, 0,
+        // The cursor is measured against the window's present size. The search ends its own xdotool, so that
+        // the clicks and the key go out as real input, not as events sent to the window it found.
+        {{}, "", "search --name ^tarnwick$ windowsize %1 1280 720; xdotool sleep 1 " + observe_at_720, 0,
          "Reading output_spinrgb.rgba graphic.\nPressing button 4: Observe\n", "*" + ready},
         // Frames are paced by the display's refresh.
         {{"env", "LD_PRELOAD=" + (preload ? preload + std::string(":") : "") + SWAPINTERVAL_LIBRARY}, "", "", 0, "",

@@ -128,5 +128,8 @@ bool run_script(const std::string& script)
 {
     const std::string menu_sh = TESTS_SOURCE_DIR "/../scripts/menu.sh";
     Child bash({"env", "-u", "LD_PRELOAD", "bash", "-c", ". " + menu_sh + " && " + script}, "/");
-    return bash.wait(60) == 0;
+    const bool ok = bash.wait(60) == 0;
+    if (!ok)
+        fprintf(stderr, "%s\nfailed: %s", script.c_str(), bash.err().c_str());
+    return ok;
 }
