@@ -1,21 +1,31 @@
 #!/usr/bin/env bash
 # An application behind the menu: starts it, reacts to each click line the
-# moment it arrives, and ends the menu when "Quit" is pressed.
+# moment it arrives, passes every other line on to standard error so that its
+# user sees why something failed, and ends the menu when "Quit" is pressed,
+# when it ends itself and when it is stopped.
 # Usage: examples/menu-app.sh path/to/tarnwick [picture-folder]
 set -euo pipefail
 binary=$(realpath "$1")
 cd "${2:-.}"
 
-exec 3< <(exec "$binary")  # its standard error (progress, failures) passes through
+# Both of its streams come through the one pipe, so that its diagnostics keep
+# their order: "open: ..." right after the name of the picture it concerns.
+exec 3< <(exec "$binary" 2>&1)
 menu=$!
-while read -r line <&3; do
+# Never leave the menu covering the desktop after us.
+trap 'kill "$menu" 2>/dev/null || true' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
+while IFS= read -r line <&3; do
   case $line in
     "Pressing button 7: Quit")
       echo "app: Quit chosen, ending the menu"
-      kill "$menu"
       exit 0 ;;
     "Pressing button "[0-7]": "*)
       echo "app: ${line#Pressing button *: } chosen" ;;
+    *)
+      printf '%s\n' "$line" >&2 ;;
   esac
 done
 echo "app: the menu ended without Quit" >&2

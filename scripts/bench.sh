@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 if [ -n "${BUILD_DIR:-}" ]; then
   build=$(realpath "$BUILD_DIR")
 else
-  scripts/install-deps.sh
+  scripts/install-deps.sh bench
   scripts/build.sh release -DCMAKE_BUILD_TYPE=Release
   build=build/release
 fi

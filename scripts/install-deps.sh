@@ -1,18 +1,41 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing tarnwick needs.
+# Installs the Debian packages that the named tasks need, each task with what it builds on:
+#   run       building and running the menu and rgbatool
+#   demo      the headless demo (a private X server, real input, a screenshot)
+#   test      scripts/test.sh: the suite, its format check, the install and package test
+#   bench     scripts/bench.sh
+#   soak      scripts/soak.sh
+#   valgrind  scripts/valgrind.sh
 # Idempotent and non-interactive: it does nothing when all packages are present.
+# Usage: scripts/install-deps.sh TASK...
 set -euo pipefail
 
-packages=(
+run=(
   build-essential cmake ninja-build pkg-config
-  libglfw3-dev python3-glad libgl1-mesa-dri libgl-dev
-  libgtest-dev
+  libglfw3-dev libx11-dev libxrandr-dev python3-glad libgl1-mesa-dri libgl-dev
   libcairo2-dev libfontconfig-dev libfreetype-dev libpng-dev fonts-dejavu-core
-  xvfb xdotool imagemagick apitrace valgrind python3
 )
+display=(xvfb xdotool)
+# The benchmarks and the soak and memory runs build on the suite's support code.
+suite=(libgtest-dev)
+
+[ $# -gt 0 ] || { echo "usage: scripts/install-deps.sh run|demo|test|bench|soak|valgrind..." >&2; exit 2; }
+packages=()
+for task in "$@"; do
+  case $task in
+    run) packages+=("${run[@]}") ;;
+    demo) packages+=("${run[@]}" "${display[@]}" imagemagick) ;;
+    test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format
+                     openbox xterm x11-xserver-utils x11-utils dpkg-dev file) ;;
+    bench) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" apitrace) ;;
+    soak) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" python3) ;;
+    valgrind) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" valgrind) ;;
+    *) echo "install-deps: unknown task '$task' (run, demo, test, bench, soak, valgrind)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 frames=${FRAMES:-20000}
-scripts/install-deps.sh
+scripts/install-deps.sh soak
 scripts/build.sh release -DCMAKE_BUILD_TYPE=Release
 
 pictures=$(mktemp -d)

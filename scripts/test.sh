@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds three configurations (debug, optimised, and
 # AddressSanitizer with UndefinedBehaviorSanitizer) with warnings as errors,
-# and runs the whole test suite of each against a private Xvfb.
+# and runs the whole test suite of each against a private Xvfb. The tests'
+# layout is checked first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
+echo "== format of the tests"
+scripts/check-format.sh
 
 configs=(
   "debug   -DCMAKE_BUILD_TYPE=Debug"

@@ -13,8 +13,8 @@ root=$PWD
 . scripts/menu.sh
 
 if [ "${1:-}" != --on-display ]; then
-  scripts/install-deps.sh
-  cmake -S . -B build/debug -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Debug >/dev/null \
+  scripts/install-deps.sh valgrind
+  cmake -S . -B build/debug -G Ninja -Wno-dev -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_WERROR=ON >/dev/null \
     || { echo "valgrind: configuring build/debug failed" >&2; exit 1; }
   cmake --build build/debug --target tarnwick rgbatool framewatch \
     || { echo "valgrind: building build/debug failed" >&2; exit 1; }

@@ -44,10 +44,12 @@ bool file_fits(int fd, long expected)
 // Aligned to huge pages and advised so, they take one fault per 2 MiB.
 constexpr size_t huge_page = (size_t)2 << 20;
 
+// Null when the memory cannot be had: the picture is then refused, not the menu ended.
 unsigned short* new_buffer(size_t values)
 {
-    unsigned short* buffer = new (std::align_val_t(huge_page)) unsigned short[values];
-    madvise(buffer, values * sizeof *buffer, MADV_HUGEPAGE);
+    unsigned short* buffer = new (std::align_val_t(huge_page), std::nothrow) unsigned short[values];
+    if (buffer)
+        madvise(buffer, values * sizeof *buffer, MADV_HUGEPAGE);
     return buffer;
 }
 
@@ -81,6 +83,12 @@ bool copy_mapping(void* to, const void* mapping, size_t bytes)
     return copied;
 }
 
+unsigned int refuse_for_memory(const char* path)
+{
+    printf("%s: not enough memory to load the picture\n", path);
+    return 0;
+}
+
 unsigned int new_texture()
 {
     unsigned int name = 0;
@@ -98,9 +106,13 @@ unsigned int new_texture()
 unsigned int loadtex(const char* path, long width, long height)
 {
     const long size = width * height * 8;
-    unsigned short* scratch = new_buffer((size_t)size / 2);
-    unsigned short* pixels = new_buffer((size_t)size / 2);
     printf("Reading %s graphic.\n", path);
+    unsigned short* scratch = new_buffer((size_t)size / 2);
+    unsigned short* pixels = scratch ? new_buffer((size_t)size / 2) : nullptr;
+    if (!pixels) {
+        delete_buffer(scratch);
+        return refuse_for_memory(path);
+    }
 
     // Read-only and non-blocking: a picture need not be writable, and a FIFO
     // must not stall start-up waiting for a writer.
@@ -142,6 +154,12 @@ unsigned int loadtex(const char* path, long width, long height)
                  GL_UNSIGNED_SHORT, pixels);
     delete_buffer(pixels);
     glGenerateMipmap(GL_TEXTURE_2D);
+    // A GL short of memory leaves the texture incomplete, drawn black: refuse it
+    // as above rather than hand out a name that shows nothing.
+    if (glGetError() == GL_OUT_OF_MEMORY) {
+        glDeleteTextures(1, &name);
+        return refuse_for_memory(path);
+    }
     puts("Completed mipmap.");
     return name;
 }

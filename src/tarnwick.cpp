@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -12,11 +13,18 @@
 
 #include "tarnwick.h"
 
+#define GLFW_EXPOSE_NATIVE_X11
+#include <GLFW/glfw3native.h>
+
 long* mp = nullptr;
 
 // Set once a click line could not be written: nobody behind the menu saw it,
 // so the run ends with a failure status.
 static bool clicks_lost = false;
+
+// Set while the window is iconified: nothing can be seen, so the menu waits
+// for events instead of drawing frames.
+static bool iconified = false;
 
 // ---------------------------------------------------------------------------
 // Shader sources, one line per element.
@@ -330,10 +338,12 @@ void draw(const slpack* pack, const float* scratch, int locations, bool set_poin
     glUseProgram(0);
 }
 
+// Uniform buffers keep the size ubogen gave them: respecifying one with the
+// structure's size would shrink it below its block's.
 void upload_material(const slpack* pack, const material* m)
 {
     glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_materials);
-    glBufferData(GL_UNIFORM_BUFFER, sizeof *m, m, GL_DYNAMIC_DRAW);
+    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof *m, m);
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
 }
 
@@ -341,7 +351,7 @@ void upload_uniforms(const slpack* pack, const material* m, const float* model,
                      const unsigned int* indices, long index_bytes)
 {
     glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_lights);
-    glBufferData(GL_UNIFORM_BUFFER, sizeof light_position, light_position, GL_DYNAMIC_DRAW);
+    glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof light_position, light_position);
     glBindBuffer(GL_UNIFORM_BUFFER, 0);
     upload_material(pack, m);
     glBindBuffer(GL_UNIFORM_BUFFER, pack->ubo_matrices);
@@ -414,6 +424,12 @@ void window_size_callback(GLFWwindow* window, int width, int height)
     size[1] = height;
 }
 
+void window_iconify_callback(GLFWwindow* window, int iconify)
+{
+    (void)window;
+    iconified = iconify != 0;
+}
+
 void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods)
 {
     (void)scancode;
@@ -427,6 +443,8 @@ void mouse_button_callback(GLFWwindow* window, int button, int action, int mods)
     (void)window;
     (void)mods;
     if (button != GLFW_MOUSE_BUTTON_LEFT || action != GLFW_PRESS)
+        return;
+    if (!mp)  // no frame shown yet: a click on the black screen chose nothing
         return;
     clearerr(stdout);  // only this click's lines count
     for (long i = 0; i < 8; i++) {
@@ -693,6 +711,25 @@ void error_callback(int code, const char* description)
     fprintf(stderr, "GLFW: %s\n", description);
 }
 
+// A window manager resizes a full-screen window when its monitor's mode
+// changes; without one the menu has to. Asking for the mode costs round trips
+// to the X server, so main does it once a second, not every frame. The window
+// is moved by hand: GLFW's own way sets a video mode from a list it read at
+// start-up, undoing the user's change. The size callbacks follow as usual.
+void follow_video_mode(GLFWwindow* window, int* known_mode)
+{
+    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+    if (!mode || (mode->width == known_mode[0] && mode->height == known_mode[1]))
+        return;
+    known_mode[0] = mode->width;
+    known_mode[1] = mode->height;
+    int x = 0, y = 0;
+    glfwGetMonitorPos(monitor, &x, &y);
+    XMoveResizeWindow(glfwGetX11Display(), glfwGetX11Window(window), x, y,
+                      (unsigned int)mode->width, (unsigned int)mode->height);
+}
+
 }  // namespace
 
 // Makes both programs with their vertex arrays, buffers and uniform buffers,
@@ -728,6 +765,9 @@ int setup_programs(slpack* buttontex, slpack* regtriangle)
 int main()
 {
     open_standard_descriptors();
+    // A reader that goes away must not kill the menu silently: a click line
+    // that cannot be written is reported instead.
+    signal(SIGPIPE, SIG_IGN);
     // Whoever reads the menu through a pipe or file sees each line when it is written.
     setvbuf(stdout, nullptr, _IOLBF, 0);
     glfwSetErrorCallback(error_callback);
@@ -742,6 +782,9 @@ int main()
     glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 5);
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE);
+    // Another window taking the focus must not hide the menu: it stays full
+    // screen beneath and is there again when that window closes.
+    glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
 
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
     if (!monitor) {
@@ -763,6 +806,9 @@ int main()
         puts("Trouble with call to glfwCreateWindow");
         return -1;
     }
+    // Without a window manager the keyboard focus stays wherever it was, on
+    // another window or monitor, and Escape would not reach the menu.
+    glfwFocusWindow(window);
     glfwMakeContextCurrent(window);
     glfwSwapInterval(1);  // one frame per refresh: the drift is counted in frames
     glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
@@ -773,6 +819,7 @@ int main()
     int window_size[2] = {screen_width, screen_height};
     glfwSetWindowUserPointer(window, window_size);
     glfwSetWindowSizeCallback(window, window_size_callback);
+    glfwSetWindowIconifyCallback(window, window_iconify_callback);
     glfwSetKeyCallback(window, key_callback);
     glfwSetMouseButtonCallback(window, mouse_button_callback);
 
@@ -798,13 +845,28 @@ int main()
     timespec start;
     clock_gettime(CLOCK_REALTIME, &start);
     long hover[8] = {0};
-    mp = hover;
     point_t cursor;
+    int video_mode[2] = {screen_width, screen_height};
+    double next_mode_check = 1;
+    // Clicks made on the black screen while the pictures loaded are handed
+    // over now, while mp is still null: they chose nothing. The round trip
+    // makes sure that the X server has sent every one of them.
+    XSync(glfwGetX11Display(), False);
+    glfwPollEvents();
+    mp = hover;
 
     while (!glfwWindowShouldClose(window)) {
+        if (iconified) {
+            glfwWaitEvents();
+            continue;
+        }
         double cx = 0, cy = 0;
         glfwGetCursorPos(window, &cx, &cy);
         const double t = seconds_since(start);
+        if (t >= next_mode_check) {
+            next_mode_check = t + 1;
+            follow_video_mode(window, video_mode);
+        }
         const double u = cx / (double)window_size[0];
         const double v = cy / (double)window_size[1];
         cursor.x = u - 0.5;

@@ -16,6 +16,12 @@ unsigned int ubogen(unsigned int program, const char* block_name, long size, uns
         return 0;
     }
     glUniformBlockBinding(program, index, binding);
+    // std140 rounds a block up (Materials' 52 bytes to 64); a buffer smaller than the
+    // size the GL reports leaves the shader's reads undefined.
+    int block_size = 0;
+    glGetActiveUniformBlockiv(program, index, GL_UNIFORM_BLOCK_DATA_SIZE, &block_size);
+    if (block_size > size)
+        size = block_size;
 
     unsigned int buffer = 0;
     glGenBuffers(1, &buffer);

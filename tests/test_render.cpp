@@ -1,11 +1,9 @@
-// The menu's GL work in-process: frames drawn offscreen at 1920x1080 and read
-// back, and what it prints about broken shaders.
-#include <algorithm>
-#include <array>
-#include <atomic>
+// Frames drawn offscreen; callbacks in-process. Guards: faces misplaced or flipped; panel or
+// clear face unlit or holed; hover not lifting a box whole by half the mix; breathing, drift,
+// hit test or resize off; keys but an Escape press closing; click lines; shader logs; short
+// uniform buffers.
 #include <cmath>
 #include <gtest/gtest.h>
-#include <new>
 
 #include "support.h"
 
@@ -13,233 +11,190 @@ namespace {
 
 constexpr int width = 1920, height = 1080;
 using rgb = std::array<int, 3>;
-struct box { int left = width, right = -1, top = height, bottom = -1; };
+using box = std::array<int, 4>;     // left, bottom, right, top
+using boxes = std::array<box, 11>;  // faces 0-7, background, silver, gold
 
-slpack buttontex, regtriangle;
-unsigned int button_tex[8], background_tex;
+slpack packs[2];
+unsigned int tex[10];  // pictures, background, target
 long hover[8];
 float scratch[44];
-std::vector<unsigned char> pixels(width * height * 4);
+std::vector<unsigned char> pixels(4 * width * height);
 
-// Button i's test picture: red 10 + 20 i, below the lit gold's; green 200 in
-// its top half, 60 below; blue 200 in its right half, 60 on the left.
-rgb face_colour(int button, bool top, bool right)
+void draw(double t, double x = NAN, double y = NAN, double w = 0)
 {
-    return {10 + 20 * button, top ? 200 : 60, right ? 200 : 60};
-}
-
-// A picture of side x side texels of one alpha.
-unsigned int texture(int side, const std::function<rgb(int x, int row)>& colour, uint32_t alpha)
-{
-    std::vector<uint32_t> texels;  // RGBA as the bytes of each value
-    for (int row = 0; row < side; row++) {  // GL's row 0 is the bottom of the picture
-        for (int x = 0; x < side; x++) {
-            const rgb c = colour(x, row);
-            texels.push_back((uint32_t)c[0] | (uint32_t)c[1] << 8 | (uint32_t)c[2] << 16 | alpha << 24);
+    if (!tex[0]) {
+        setup_programs(&packs[0], &packs[1]);
+        std::vector<unsigned> texels;  // u red, v green, blue 200 + 5 i; 2 clear
+        for (unsigned n = 0, i = 0; i < 10; i = ++n >> 16)
+            texels.push_back((n & 0xffff) | (i < 8) * (200 + 5 * i) << 16 | (i != 2) * 255u << 24);
+        glCreateTextures(GL_TEXTURE_2D, 10, tex);
+        for (int i = 0; i < 10; i++) {
+            glTextureStorage2D(tex[i], 1, GL_RGBA8, i < 9 ? 256 : width, i < 9 ? 256 : height);
+            glTextureSubImage2D(tex[i], 0, 0, 0, 256, 256, GL_RGBA, GL_UNSIGNED_BYTE,
+                                &texels[i << 16]);
         }
+        unsigned int target = 0;
+        glCreateFramebuffers(1, &target);
+        glNamedFramebufferTexture(target, GL_COLOR_ATTACHMENT0, tex[9], 0);
+        glBindFramebuffer(GL_FRAMEBUFFER, target);
+        framebuffer_size_callback(test_window(), width, height);
     }
-    unsigned int name = 0;
-    glCreateTextures(GL_TEXTURE_2D, 1, &name);
-    glTextureParameteri(name, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTextureParameteri(name, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTextureStorage2D(name, 1, GL_RGBA8, side, side);
-    glTextureSubImage2D(name, 0, 0, 0, side, side, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return name;
-}
-
-// The programs as main makes them, the test pictures (button 2's transparent)
-// and an offscreen target; made once per process.
-bool make_menu()
-{
-    EXPECT_EQ(capture([] { EXPECT_EQ(setup_programs(&buttontex, &regtriangle), 0); }).err, "");
-    for (int i = 0; i < 8; i++)
-        button_tex[i] = texture(2, [i](int x, int row) { return face_colour(i, row == 1, x == 1); }, i == 2 ? 0 : 255);
-    // Red grows with u and green with v; no blue, unlike anything else drawn.
-    background_tex = texture(256, [](int x, int row) { return rgb{x, row, 0}; }, 255);
-    unsigned int target = 0, colour = 0;
-    glCreateRenderbuffers(1, &colour);
-    glNamedRenderbufferStorage(colour, GL_RGBA8, width, height);
-    glCreateFramebuffers(1, &target);
-    glNamedFramebufferRenderbuffer(target, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    glBindFramebuffer(GL_FRAMEBUFFER, target);
-    glViewport(0, 0, width, height);
-    return true;
-}
-
-// Draws a frame with the cursor at pixel (x, y) of the screen.
-void draw(double t, double x, double y, double w = 0)
-{
-    [[maybe_unused]] static const bool made = make_menu();
-    point_t cursor = {x / width - 0.5, 0.5 - y / height};
-    render(test_window(), t, &cursor, hover, button_tex, background_tex, &buttontex, &regtriangle, scratch, w);
+    point_t cursor = {x / width - 0.5, y / height - 0.5};
+    render(test_window(), t, &cursor, hover, tex, tex[8], &packs[0], &packs[1], scratch, w);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
 }
 
 rgb pixel(int x, int y)
 {
-    const unsigned char* p = &pixels[((size_t)(height - 1 - y) * width + (size_t)x) * 4];
+    const unsigned char* p = &pixels.at((y * width + x) * 4);
     return {p[0], p[1], p[2]};
 }
 
-void grow(box& b, int x, int y)
+int kind(rgb c)
 {
-    b = {std::min(b.left, x), std::max(b.right, x), std::min(b.top, y), std::max(b.bottom, y)};
+    return c[2] > 199 ? (c[2] - 200) / 5 : c[2] ? 9 + (c[0] != c[2]) : 8;
 }
 
-// Draws a frame and finds where each face shows its picture.
-std::array<box, 8> faces_drawn(double t, double x = NAN, double y = NAN, double w = 0)
+boxes where(box in = {0, 0, width, height})
 {
-    draw(t, x, y, w);
-    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    std::array<box, 8> faces;
-    for (int py = 0; py < height; py++) {
-        for (int px = 0; px < width; px++) {
-            const rgb c = pixel(px, py);
-            const int i = c[0] / 20;
-            if (i < 8 && c == face_colour(i, c[1] == 200, c[2] == 200))
-                grow(faces[(size_t)i], px, py);
+    boxes b;
+    b.fill({width, height, -1, -1});
+    for (int y = in[1]; y < in[3]; y++) {
+        for (int x = in[0]; x < in[2]; x++) {
+            box& k = b[kind(pixel(x, y))];
+            k = {std::min(k[0], x), std::min(k[1], y), std::max(k[2], x), std::max(k[3], y)};
         }
     }
-    return faces;
+    return b;
 }
 
-// The one button hovered, -1 for none, -2 for several.
-int hovered()
+boxes frame(double t)
 {
-    const long n = std::count(hover, hover + 8, 1L);
-    return n == 0 ? -1 : n > 1 ? -2 : (int)(std::find(hover, hover + 8, 1L) - hover);
+    draw(t);
+    return where();
 }
 
 }  // namespace
 
-// Each face shows its picture upright in its place, a transparent one the lit gold;
-// the panel is whole and lit silver; the background is upright; a hovered face comes nearer.
+// Run first: x turns after 80 frames, y after 50, then every 201, holding one, 128 of 256
+// texels apart (so upright too).
+TEST(Render, BackgroundDriftsOverItsWholeRange)
+{
+    REQUIRE_GL();
+    double at[403][2] = {};  // sums: top row, left column
+    for (auto& a : at) {
+        draw(0);
+        for (int i = 0; i < height; i++) {
+            a[0] -= pixel(i + 420, 1071)[0];
+            a[1] += pixel(9, i)[1];
+        }
+    }
+    for (int a : {0, 1}) {
+        const int turn = a ? 51 : 81;
+        for (int n = 1; n < 403; n++)
+            EXPECT_EQ(std::abs(at[n][a] - at[n - 1][a]) < 300, n % 201 == turn % 201) << a << n;
+        EXPECT_NEAR(at[turn][a] - at[turn + 201][a], 128 * height, 500);
+    }
+    for (const slpack& p : packs) {
+        for (unsigned i = 0; i < 3; i++) {
+            int need = 0, binding = 0, range = 0, buffer = 0, size = 0;
+            glGetActiveUniformBlockiv(p.program, i, GL_UNIFORM_BLOCK_DATA_SIZE, &need);
+            glGetActiveUniformBlockiv(p.program, i, GL_UNIFORM_BLOCK_BINDING, &binding);
+            glGetIntegeri_v(GL_UNIFORM_BUFFER_SIZE, binding, &range);
+            glGetIntegeri_v(GL_UNIFORM_BUFFER_BINDING, binding, &buffer);
+            glGetNamedBufferParameteriv(buffer, GL_BUFFER_SIZE, &size);
+            EXPECT_TRUE(std::min(range, size) >= need) << i;
+        }
+    }
+}
+
 TEST(Render, DrawsTheMenu)
 {
     REQUIRE_GL();
-    const auto near = [](rgb c, rgb known) {  // within a few steps of the known colour
-        return std::abs(c[0] - known[0]) + std::abs(c[1] - known[1]) + std::abs(c[2] - known[2]) <= 6;
-    };
-    const std::array<box, 8> f = faces_drawn(0);
+    const boxes f = frame(0);
     for (int i : {0, 1, 3, 4, 5, 6, 7}) {
-        const box& b = f[(size_t)i];
-        const int w = b.right - b.left, h = b.bottom - b.top;
-        ASSERT_GT(w, 100) << "button " << i << " is not drawn";
-        EXPECT_EQ(b.right < width / 2, i < 4) << "button " << i << " is in the wrong column";
-        EXPECT_TRUE(i % 4 == 0 || i == 3 || b.top > f[(size_t)i - 1].bottom) << "button " << i << " is out of order";
-        EXPECT_EQ(pixel(b.left + w / 4, b.top + h / 4), face_colour(i, true, false)) << i;
-        EXPECT_EQ(pixel(b.right - w / 4, b.bottom - h / 4), face_colour(i, false, true)) << i;
+        const box& b = f[i];
+        const rgb corner = pixel(b[0], b[3]);  // u 0, v 1
+        EXPECT_TRUE(corner[0] < 9 && corner[1] > 246 && b[2] - b[0] > 99) << i;
+        EXPECT_TRUE((b[2] < width / 2) == (i < 4) && (i % 4 == 0 || i == 3 || b[3] < f[i - 1][1]));
     }
-    EXPECT_TRUE(near(pixel((f[1].left + f[1].right) / 2, (f[1].bottom + f[3].top) / 2), {199, 171, 98})) << "gold";
-    EXPECT_TRUE(near(pixel(width / 2, (f[0].top + f[0].bottom) / 2), {129, 129, 129})) << "silver";
+    const box &panel = f[9], hole = where(panel)[8];
+    EXPECT_EQ(pixel((f[1][0] + f[1][2]) / 2, (f[1][1] + f[3][3]) / 2), (rgb{199, 171, 98}));
+    EXPECT_EQ(pixel(panel[0] + 9, panel[1] + 9), (rgb{177, 177, 177}));
+    EXPECT_TRUE(hole[3] < f[6][1] && hole[2] - hole[0] < 99 &&
+                std::abs(hole[0] + hole[2] + 1 - width) < 2);
 
-    box panel, holes;  // the panel is everything but the background, which alone has no blue
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++)
-            if (pixel(x, y)[2] != 0)
-                grow(panel, x, y);
-    for (int y = panel.top; y <= panel.bottom; y++)
-        for (int x = panel.left; x <= panel.right; x++)
-            if (pixel(x, y)[2] == 0)
-                grow(holes, x, y);
-    // Its only hole is the square gap in the middle of the bar below the last row.
-    const int hole_width = holes.right - holes.left, hole_height = holes.bottom - holes.top;
-    EXPECT_TRUE(holes.top > f[6].bottom && std::abs(holes.left + holes.right + 1 - width) <= 1 &&
-                std::abs(hole_width - hole_height) <= 1 && hole_width < 100) << "holes in the panel";
-    EXPECT_TRUE(near(pixel(panel.left + 10, panel.bottom - 10), {177, 177, 177})) << "lit silver";
-    EXPECT_LT(pixel(0, 0)[1], pixel(width - 1, height - 1)[1]) << "v = 0 at the top";
-    EXPECT_LT(pixel(0, 0)[0], pixel(width - 1, height - 1)[0]) << "u = 0 on the left";
+    for (int i : {0, 7}) {  // at 1/2 a box floats its height up: walls turn to gaps
+        const box& b = f[i];
+        const int w = (b[2] - b[0]) / 3, h = (b[3] - b[1]) / 3;
+        for (box across : {box{b[0] + w, b[1] - 20, b[2] - w, b[3] + 20},
+                           box{b[0] - 20, b[1] + h, b[2] + 20, b[3] - h}}) {
+            draw(0);
+            const box walls = where(across)[10];
+            draw(0, (b[0] + b[2]) / 2, (b[1] + b[3]) / 2, 0.5);
+            EXPECT_EQ(where(across)[8], walls) << i;
+        }
+    }
+    // Breathing, period 4/3 s: farthest at 1/3, nearest at 1, 0.1 apart.
+    const boxes nearest = frame(1), farthest = frame(1.0 / 3);
+    EXPECT_TRUE(frame(2.0 / 3) == f && frame(4.0 / 3) == f);
+    EXPECT_TRUE(farthest[4][2] < f[4][2] && f[4][2] < nearest[4][2]);
+    const box& b = farthest[4];
+    draw(1.0 / 3, (b[0] + b[2]) / 2, (b[1] + b[3]) / 2, 0.2);
+    EXPECT_EQ(where()[4], nearest[4]);
 
-    const box& flat = f[4];
-    const box lifted = faces_drawn(0, (flat.left + flat.right) / 2.0, (flat.top + flat.bottom) / 2.0, 1)[4];
-    EXPECT_GT(lifted.right - lifted.left, flat.right - flat.left + 20) << "not lifted";
-    EXPECT_GT(lifted.bottom - lifted.top, flat.bottom - flat.top + 5) << "not lifted";
+    framebuffer_size_callback(test_window(), 1280, 720);
+    const box drawn = frame(0)[8];
+    framebuffer_size_callback(test_window(), width, height);
+    EXPECT_EQ(drawn, (box{0, 0, 1279, 719}));
 }
 
-// A button is hovered exactly where its face is drawn, at any panel depth: one
-// pixel in from its outermost drawn pixels alone, one beyond the first undrawn ones not.
 TEST(Render, HitTestFollowsTheDrawnFaces)
 {
     REQUIRE_GL();
     for (double t : {0.0, 1.0 / 3, 1.0}) {
-        const std::array<box, 8> f = faces_drawn(t);
+        const boxes f = frame(t);
+        EXPECT_EQ(std::count(hover, hover + 8, 0), 8);
         for (int i : {0, 1, 3, 4, 5, 6, 7}) {
-            const box& b = f[(size_t)i];
-            const double cx = (b.left + b.right + 1) / 2.0, cy = (b.top + b.bottom + 1) / 2.0;
-            const struct { double x, y; int expect; } probes[] = {
-                {cx, cy, i},
-                {b.left + 1.5, cy, i},  {b.right - 0.5, cy, i},  {cx, b.top + 1.5, i},  {cx, b.bottom - 0.5, i},
-                {b.left - 1.5, cy, -1}, {b.right + 2.5, cy, -1}, {cx, b.top - 1.5, -1}, {cx, b.bottom + 2.5, -1},
-            };
-            for (const auto& p : probes) {
-                draw(t, p.x, p.y, 0.5);
-                EXPECT_EQ(hovered(), p.expect) << "button " << i << " t " << t << " at " << p.x << ", " << p.y;
+            for (int e = 0; e < 8; e++) {  // a pixel in from each edge, two out
+                const box& b = f[i];
+                const int in = e < 4 ? 1 : -2;
+                double p[2] = {(b[0] + b[2]) / 2.0, (b[1] + b[3]) / 2.0};
+                p[e % 2] = b[e % 4] + 0.5 + (e % 4 < 2 ? in : -in);
+                draw(t, p[0], p[1], 0.5);
+                EXPECT_TRUE(std::count(hover, hover + 8, 0) == 8 - (in > 0) && hover[i] == (in > 0))
+                    << i << e << ' ' << t;
             }
         }
-        for (const auto& [x, y] : {std::pair{width / 2.0, height / 2.0}, {NAN, NAN}, {NAN, 242.0}}) {
-            draw(t, x, y, 0.5);
-            EXPECT_EQ(hovered(), -1) << x << ", " << y;
+    }
+}
+
+TEST(Input, KeysClicksAndShaderLogs)
+{
+    REQUIRE_GL();
+    GLFWwindow* win = test_window();
+    for (int key : {GLFW_KEY_Q, GLFW_KEY_ESCAPE}) {
+        for (int action : {GLFW_RELEASE, GLFW_REPEAT, GLFW_PRESS}) {
+            key_callback(win, key, 0, action, 0);
+            EXPECT_EQ(glfwWindowShouldClose(win), key == GLFW_KEY_ESCAPE && action == 1);
         }
     }
-}
-
-// Counts this binary's heap allocations; AddressSanitizer brings its own allocator.
-std::atomic<long> allocations{0};
-#ifndef __SANITIZE_ADDRESS__
-void* operator new(size_t size)
-{
-    allocations++;
-    if (void* p = malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { free(p); }
-void operator delete(void* p, size_t) noexcept { free(p); }
-#endif
-
-// A hundred frames, hovering and not, allocate nothing, make no GL object and draw 108 triangles each.
-TEST(Render, FramesMakeNothingNew)
-{
-    REQUIRE_GL();
-    draw(0, 960, 540);
-    unsigned int query = 0, triangles = 0, names[2][2];
-    glGenBuffers(1, &names[0][0]);
-    glGenTextures(1, &names[0][1]);
-    const long allocations_before = allocations;
-    glGenQueries(1, &query);
-    glBeginQuery(GL_PRIMITIVES_GENERATED, query);
-    for (int frame = 0; frame < 100; frame++)
-        draw(frame / 60.0, frame % 2 ? 1172 : 960, 242, 0.3);
-    glEndQuery(GL_PRIMITIVES_GENERATED);
-    glGetQueryObjectuiv(query, GL_QUERY_RESULT, &triangles);
-    EXPECT_EQ(triangles, 100u * 108u);
-    EXPECT_EQ(allocations - allocations_before, 0);
-    glGenBuffers(1, &names[1][0]);
-    glGenTextures(1, &names[1][1]);
-    EXPECT_TRUE(names[1][0] == names[0][0] + 1 && names[1][1] == names[0][1] + 1) << "a GL object made in a frame";
-}
-
-// A broken shader is reported with its log, the fragment shader first and
-// alone; a good pair links.
-TEST(Gl, ProgramCompileReportsBrokenShaders)
-{
-    REQUIRE_GL();
-    const char* const broken[] = {"#version 410 core\n", "out vec4 c;\n", "void main() { c = nope; }\n"};
-    const struct { bool vertex_ok, fragment_ok; std::string out; } cases[] = {  // '*' stands for any text
-        {true, false, "Trouble compiling the fragment shader.\nLog length *\nLog: *nope*"},
-        {false, true, "Trouble compiling the vertex shader.\n"},
-        {false, false, "Trouble compiling the fragment shader.\nLog length *\nLog: *nope*"},
-        {true, true, ""},
-    };
-    for (const auto& c : cases) {
-        const unsigned int program = glCreateProgram();
-        int result = 0, linked = 0;
-        const std::string out = capture([&] {
-            result = program_compile(program, c.vertex_ok ? 26 : 3, c.vertex_ok ? regtriangle_vertex : broken,
-                                     c.fragment_ok ? 29 : 3, c.fragment_ok ? regtriangle_fragment : broken);
-        }).out;
-        EXPECT_TRUE(matches(c.out, out)) << out;
-        glGetProgramiv(program, GL_LINK_STATUS, &linked);
-        EXPECT_TRUE(result == (c.out.empty() ? 0 : -1) && (linked != 0) == c.out.empty()) << result;
-        glDeleteProgram(program);
-    }
+    long flags[8] = {0, 1, 0, 0, 1, 0, 0, 1};
+    captured c = capture([&] {
+        for (long* now : {mp, flags}) {
+            mp = now;  // left press, release; right, middle press
+            for (auto [button, action] : {std::pair{0, 1}, {0, 0}, {1, 1}, {2, 1}})
+                mouse_button_callback(win, button, action, 0);
+        }
+    });
+    mp = nullptr;
+    EXPECT_EQ(c.out + "|" + c.err,
+              "Pressing button 1: Coord\nPressing button 4: Observe\nPressing button 7: Quit\n|");
+    // Of two broken shaders, the fragment one is reported, alone.
+    const char* const bad[] = {"#version 410 core\n", "void main() { x; }\n"};
+    int result = 0;
+    c = capture([&] { result = program_compile(glCreateProgram(), 2, bad, 2, bad); });
+    EXPECT_TRUE(result == -1 && c.out.rfind("Trouble") == 0 &&
+                matches("* fragment shader.\nLog length *\nLog: *x*", c.out))
+        << c.out;
 }

@@ -87,6 +87,34 @@ bool follow_links(outfile& out, struct stat& st, bool& found, std::string& err)
     return false;
 }
 
+// Gives the new file the owner and group of the one it replaces where the user
+// may: root may give both, others at least a group they belong to. Where neither
+// is allowed (EPERM, or ids unknown here: EINVAL) it stays the user's own, as a
+// copy would; true when the group at least was kept.
+bool keep_owner(int fd, const struct stat& st)
+{
+    return fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, (uid_t)-1, st.st_gid) == 0;
+}
+
+// Renames the finished file onto its target. An added file never replaces what
+// took its name meanwhile; where the file system cannot rename without replacing
+// (EINVAL), the name gets a last look instead.
+bool put_in_place(const outfile& out)
+{
+    if (out.mode == out_replace)
+        return rename(out.temp.c_str(), out.target.c_str()) == 0;
+    if (renameat2(AT_FDCWD, out.temp.c_str(), AT_FDCWD, out.target.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL)
+        return false;
+    struct stat st;
+    if (lstat(out.target.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(out.temp.c_str(), out.target.c_str()) == 0;
+}
+
 }  // namespace
 
 int open_input(const std::string& path, struct stat& st, std::string& err)
@@ -122,27 +150,44 @@ outfile::~outfile()
     outfile_abandon(*this);
 }
 
-bool outfile_open(outfile& out, const std::string& path, std::string& err)
+bool outfile_open(outfile& out, const std::string& path, out_mode mode, std::string& err)
 {
     out.path = path;
+    out.mode = mode;
     if (path.empty()) {
         err = "the output file name is empty";
         return false;
     }
     struct stat st;
     bool found = false;
-    if (!follow_links(out, st, found, err))
+    if (mode == out_add) {
+        out.target = path;
+        found = lstat(path.c_str(), &st) == 0;
+        if (found) {
+            err = path + ": cannot create: " + strerror(EEXIST);
+            return false;
+        }
+    } else if (!follow_links(out, st, found, err)) {
         return false;
+    }
     if (found && !S_ISREG(st.st_mode)) {
-        err = path + ": cannot replace: " + (S_ISDIR(st.st_mode) ? strerror(EISDIR) : "not a regular file");
+        err = path + ": cannot replace: " +
+              (S_ISDIR(st.st_mode) ? strerror(EISDIR) : "not a regular file");
+        return false;
+    }
+    // Renaming needs only the folder, but a file the user may not write is theirs
+    // to keep, as it would be from any program that writes it in place.
+    if (found && faccessat(AT_FDCWD, out.target.c_str(), W_OK, AT_EACCESS) != 0) {
+        err = path + ": cannot replace: " + strerror(errno);
         return false;
     }
     const mode_t mask = umask(0);
     umask(mask);
-    const mode_t mode = found ? st.st_mode & 07777 : 0666 & ~mask;
+    const mode_t file_mode = found ? st.st_mode & 07777 : 0666 & ~mask;
     // In the target's folder, so that the final rename cannot cross file systems;
     // of fixed length, so that any name the target may have leaves room for it.
-    const std::string temp = folder_of(out.target) + "/.rgbatool-XXXXXX";
+    const std::string folder = folder_of(out.target);
+    const std::string temp = folder + "/.rgbatool-XXXXXX";
     if (temp.size() >= sizeof pending) {
         err = path + ": cannot create: " + strerror(ENAMETOOLONG);
         return false;
@@ -152,13 +197,18 @@ bool outfile_open(outfile& out, const std::string& path, std::string& err)
     memcpy(pending, temp.c_str(), temp.size() + 1);
     const int fd = mkostemp(pending, O_CLOEXEC);
     if (fd < 0) {
-        err = path + ": cannot create: " + strerror(errno);
+        // The picture could not even begin: its folder is the reason.
+        const std::string where = folder == "." ? "the current folder" : "folder " + folder;
+        err = path + ": cannot write into " + where + ": " + strerror(errno);
         pending[0] = '\0';
         return false;
     }
     out.temp = pending;
-    // mkostemp makes the file private; it gets the mode the target has or would get.
-    out.file = fchmod(fd, mode) == 0 ? fdopen(fd, "wb") : nullptr;
+    if (found)
+        keep_owner(fd, st);
+    // mkostemp makes the file private; it gets the mode the target has or would get,
+    // after fchown, which may clear the set-id bits.
+    out.file = fchmod(fd, file_mode) == 0 ? fdopen(fd, "wb") : nullptr;
     if (!out.file) {
         err = path + ": cannot create: " + strerror(errno);
         close(fd);
@@ -179,8 +229,9 @@ bool outfile_commit(outfile& out, std::string& err)
         return false;
     }
     signals_held held;
-    if (rename(out.temp.c_str(), out.target.c_str()) != 0) {
-        err = out.path + ": cannot replace: " + strerror(errno);
+    if (!put_in_place(out)) {
+        err = out.path + (out.mode == out_add ? ": cannot create: " : ": cannot replace: ") +
+              strerror(errno);
         outfile_abandon(out);
         return false;
     }
@@ -201,15 +252,19 @@ void outfile_abandon(outfile& out)
     out.temp.clear();
 }
 
-bool write_whole_file(const std::string& path, const unsigned char* data, size_t size,
-                      std::string& err)
+bool outfile_finish(outfile& out, const unsigned char* data, size_t size, std::string& err)
 {
-    outfile out;
-    if (!outfile_open(out, path, err))
-        return false;
     if (fwrite(data, 1, size, out.file) != size) {
-        err = path + ": cannot write: " + strerror(errno);
+        err = out.path + ": cannot write: " + strerror(errno);
+        outfile_abandon(out);
         return false;
     }
     return outfile_commit(out, err);
+}
+
+bool write_whole_file(const std::string& path, const unsigned char* data, size_t size,
+                      out_mode mode, std::string& err)
+{
+    outfile out;
+    return outfile_open(out, path, mode, err) && outfile_finish(out, data, size, err);
 }

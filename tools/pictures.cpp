@@ -8,6 +8,7 @@
 #include <cairo.h>
 #include <cmath>
 #include <fontconfig/fontconfig.h>
+#include <new>
 
 namespace {
 
@@ -91,8 +92,11 @@ double font_size(const labelfont& font, const std::vector<std::string>& labels)
     for (const std::string& label : labels)
         widest = std::max(widest, ink_extents(cr, label).width);
     const double cap = ink_extents(cr, "H").height;
+    const bool measured = cairo_status(cr) == CAIRO_STATUS_SUCCESS;  // as in label_mask
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
+    if (!measured)
+        throw std::bad_alloc();
     const double outside = probe * rim_width;  // the rim adds half its width on each side
     return probe * std::min(label_width / (widest + outside), label_cap_height / cap);
 }
@@ -101,6 +105,7 @@ double font_size(const labelfont& font, const std::vector<std::string>& labels)
 std::vector<unsigned char> label_mask(const labelfont& font, double size, const std::string& text,
                                       bool with_rim)
 {
+    std::vector<unsigned char> mask((size_t)button_side * button_side);
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_A8, (int)button_side, (int)button_side);
     cairo_t* cr = cairo_create(surface);
@@ -120,15 +125,17 @@ std::vector<unsigned char> label_mask(const labelfont& font, double size, const 
     }
     cairo_fill(cr);
     cairo_surface_flush(surface);
-
-    std::vector<unsigned char> mask((size_t)button_side * button_side);
+    // cairo fails here only for want of memory, and then draws nothing at all.
+    const bool drawn = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
-    for (long y = 0; y < button_side; y++)
+    for (long y = 0; drawn && y < button_side; y++)
         for (long x = 0; x < button_side; x++)
             mask[(size_t)(y * button_side + x)] = data[y * stride + x];
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
+    if (!drawn)
+        throw std::bad_alloc();
     return mask;
 }
 
@@ -158,8 +165,8 @@ void draw_label(const labelfont& font, double size, const std::string& text, raw
 
 }  // namespace
 
-bool draw_labels(const std::vector<std::string>& labels, std::vector<rawimage>& pictures,
-                 std::string& err)
+bool draw_labels(const std::vector<std::string>& labels, const std::vector<bool>& wanted,
+                 std::vector<rawimage>& pictures, std::string& err)
 {
     labelfont font;
     if (!font_open(font, err))
@@ -167,7 +174,8 @@ bool draw_labels(const std::vector<std::string>& labels, std::vector<rawimage>& 
     const double size = font_size(font, labels);
     pictures.resize(labels.size());
     for (size_t i = 0; i < labels.size(); i++)
-        draw_label(font, size, labels[i], pictures[i]);
+        if (wanted[i])
+            draw_label(font, size, labels[i], pictures[i]);
     return true;
 }
 

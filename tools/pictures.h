@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-// Draws one button picture per label, all in the same font size; false with a
-// message in `err` when the font cannot be found.
-bool draw_labels(const std::vector<std::string>& labels, std::vector<rawimage>& pictures,
-                 std::string& err);
+// Draws a button picture for each label that `wanted` marks, in the font size
+// that fits all the labels, so that any of them drawn alone looks as it would
+// with the others; the rest stay empty. False with a message in `err` when the
+// font cannot be found. Memory that cannot be had throws std::bad_alloc.
+bool draw_labels(const std::vector<std::string>& labels, const std::vector<bool>& wanted,
+                 std::vector<rawimage>& pictures, std::string& err);
 
 // A face with nothing on it: transparent everywhere, so the gold shows.
 void draw_blank(rawimage& picture);

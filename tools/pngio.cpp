@@ -192,7 +192,7 @@ bool png_read_raw(const std::string& path, long side, const char* what, rawimage
 bool png_write_raw(const std::string& path, const rawimage& img, std::string& err)
 {
     outfile out;
-    if (!outfile_open(out, path, err))
+    if (!outfile_open(out, path, out_replace, err))
         return false;
     pngwriter w;
     w.file = out.file;

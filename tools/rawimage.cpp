@@ -98,7 +98,7 @@ bool rawimage_read(const std::string& path, rawimage& img, std::string& err)
     return ok;
 }
 
-bool rawimage_write(const std::string& path, const rawimage& img, std::string& err)
+bool rawimage_write(const std::string& path, const rawimage& img, out_mode mode, std::string& err)
 {
-    return write_whole_file(path, img.bytes.data(), img.bytes.size(), err);
+    return write_whole_file(path, img.bytes.data(), img.bytes.size(), mode, err);
 }

@@ -3,6 +3,8 @@
 #ifndef RGBATOOL_RAWIMAGE_H
 #define RGBATOOL_RAWIMAGE_H
 
+#include "outfile.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,6 @@ rgba16 rawimage_get(const rawimage& img, long x, long y);
 
 // Reads a raw file; its length decides whether it is a button picture or the background.
 bool rawimage_read(const std::string& path, rawimage& img, std::string& err);
-bool rawimage_write(const std::string& path, const rawimage& img, std::string& err);
+bool rawimage_write(const std::string& path, const rawimage& img, out_mode mode, std::string& err);
 
 #endif

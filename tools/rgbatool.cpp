@@ -5,14 +5,17 @@
 #include "pngio.h"
 #include "rawimage.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <new>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
 
 const char* const usage_text =
-    "usage: rgbatool defaults [DIR]            write the default pictures into DIR (default .)\n"
+    "usage: rgbatool defaults [DIR]            add the default pictures DIR lacks (default .)\n"
     "       rgbatool button IN.png OUT.rgba      convert a 1024x1024 PNG into a button picture\n"
     "       rgbatool background IN.png OUT.rgba  convert a 4096x4096 PNG into the background\n"
     "       rgbatool png IN.rgba OUT.png         convert a raw picture into a 16-bit PNG\n";
@@ -29,7 +32,65 @@ constexpr labelled buttons[] = {
     {"output_edit.rgba",    "Edit"},
     {"output_quit.rgba",    "Quit"},
 };
+constexpr const char* blank_file = "output_blank.rgba";
+constexpr const char* background_file = "output_spinrgb.rgba";
 
+// True when nothing at all goes by the name, not even a dangling link; whatever
+// does is the user's own picture, or a link to it, and is kept.
+bool missing(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0)
+        return true;
+    printf("rgbatool: kept %s\n", path.c_str());
+    return false;
+}
+
+void report_added(const std::string& path)
+{
+    printf("rgbatool: added %s\n", path.c_str());
+}
+
+bool add_picture(const std::string& path, const rawimage& picture, std::string& err)
+{
+    if (!rawimage_write(path, picture, out_add, err))
+        return false;
+    report_added(path);
+    return true;
+}
+
+// Its name is claimed before the drawing's seconds are spent, so that a folder
+// it cannot go into is refused at once.
+bool add_background(const std::string& path, std::string& err)
+{
+    outfile out;
+    if (!outfile_open(out, path, out_add, err))
+        return false;
+    rawimage picture;
+    draw_spiral(picture, background_side);
+    if (!outfile_finish(out, picture.bytes.data(), picture.bytes.size(), err))
+        return false;
+    report_added(path);
+    return true;
+}
+
+bool add_labels(const std::string& prefix, const std::vector<bool>& wanted, std::string& err)
+{
+    if (std::find(wanted.begin(), wanted.end(), true) == wanted.end())
+        return true;  // without looking for the font, which a kept set does not need
+    std::vector<std::string> labels;
+    for (const labelled& b : buttons)
+        labels.push_back(b.label);
+    std::vector<rawimage> pictures;
+    bool ok = draw_labels(labels, wanted, pictures, err);
+    pictures_release();
+    for (size_t i = 0; ok && i < pictures.size(); i++)
+        ok = !wanted[i] || add_picture(prefix + buttons[i].file, pictures[i], err);
+    return ok;
+}
+
+// What is kept is said before anything is drawn. The background comes first:
+// should memory run short, it runs short there, before anything is added.
 bool write_defaults(const std::string& dir, std::string& err)
 {
     if (dir.empty()) {
@@ -37,23 +98,20 @@ bool write_defaults(const std::string& dir, std::string& err)
         return false;
     }
     const std::string prefix = dir.back() == '/' ? dir : dir + "/";
-    std::vector<std::string> labels;
+    const bool add_spiral = missing(prefix + background_file);
+    const bool add_blank = missing(prefix + blank_file);
+    std::vector<bool> wanted;
     for (const labelled& b : buttons)
-        labels.push_back(b.label);
-    std::vector<rawimage> pictures;
-    bool ok = draw_labels(labels, pictures, err);
-    pictures_release();
-    for (size_t i = 0; ok && i < pictures.size(); i++)
-        ok = rawimage_write(prefix + buttons[i].file, pictures[i], err);
-    if (!ok)
+        wanted.push_back(missing(prefix + b.file));
+    if (add_spiral && !add_background(prefix + background_file, err))
         return false;
-
-    rawimage picture;
-    draw_blank(picture);
-    if (!rawimage_write(prefix + "output_blank.rgba", picture, err))
-        return false;
-    draw_spiral(picture, background_side);
-    return rawimage_write(prefix + "output_spinrgb.rgba", picture, err);
+    if (add_blank) {
+        rawimage blank;
+        draw_blank(blank);
+        if (!add_picture(prefix + blank_file, blank, err))
+            return false;
+    }
+    return add_labels(prefix, wanted, err);
 }
 
 bool png_to_raw(const std::string& in, const std::string& out, long side, const char* what,
@@ -61,7 +119,7 @@ bool png_to_raw(const std::string& in, const std::string& out, long side, const 
 {
     rawimage picture;
     return distinct_files(in, out, err) && png_read_raw(in, side, what, picture, err) &&
-           rawimage_write(out, picture, err);
+           rawimage_write(out, picture, out_replace, err);
 }
 
 bool raw_to_png(const std::string& in, const std::string& out, std::string& err)
@@ -71,11 +129,8 @@ bool raw_to_png(const std::string& in, const std::string& out, std::string& err)
            png_write_raw(out, picture, err);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string>& args)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
     const std::string command = args.empty() ? "" : args[0];
     std::string err;
     bool ok = false;
@@ -87,7 +142,7 @@ int main(int argc, char** argv)
         ok = png_to_raw(args[1], args[2], background_side, "the background", err);
     else if (command == "png" && args.size() == 3)
         ok = raw_to_png(args[1], args[2], err);
-    else if (command == "help" || command == "-h" || command == "--help") {
+    else if ((command == "help" || command == "-h" || command == "--help") && args.size() == 1) {
         fputs(usage_text, stdout);
         return 0;
     } else {
@@ -99,4 +154,19 @@ int main(int argc, char** argv)
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+// Memory that runs out anywhere ends the run here; the way out removes any
+// temporary file.
+int main(int argc, char** argv)
+{
+    setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as its picture is done, also into a pipe
+    try {
+        return run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        fputs("rgbatool: out of memory\n", stderr);
+        return 1;
+    }
 }

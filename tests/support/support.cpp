@@ -21,8 +21,10 @@ GLFWwindow* test_window()
         if (!glfwInit())
             return (GLFWwindow*)nullptr;
         atexit(glfwTerminate);  // nothing GL made outlives the run
-        for (auto [hint, value] : {std::pair{GLFW_VISIBLE, GLFW_FALSE}, {GLFW_CONTEXT_VERSION_MAJOR, 4},
-                                   {GLFW_CONTEXT_VERSION_MINOR, 5}, {GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE},
+        for (auto [hint, value] : {std::pair{GLFW_VISIBLE, GLFW_FALSE},
+                                   {GLFW_CONTEXT_VERSION_MAJOR, 4},
+                                   {GLFW_CONTEXT_VERSION_MINOR, 5},
+                                   {GLFW_OPENGL_DEBUG_CONTEXT, GLFW_TRUE},
                                    {GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE}})
             glfwWindowHint(hint, value);
         GLFWwindow* w = glfwCreateWindow(64, 64, "tarnwick test", nullptr, nullptr);
@@ -68,24 +70,22 @@ std::string read_file(const std::string& path)
     return text.str();
 }
 
-Child::Child(std::vector<std::string> argv, const std::string& cwd, const std::string& out)
+Child::Child(std::vector<std::string> argv, const std::string& cwd)
 {
     std::vector<char*> args;
     for (std::string& a : argv)
         args.push_back(a.data());
     args.push_back(nullptr);
-    const std::string out_path = out.empty() ? dir_.path + "/out" : out, err_path = dir_.path + "/err";
-    // Its own process group, set on both sides of the fork, so that whatever
-    // it starts is killed with it.
+    // Its own process group, set on both sides of the fork, so that whatever it starts is
+    // killed with it.
     if ((pid_ = fork()) != 0) {
         setpgid(pid_, pid_);
         return;
     }
     setpgid(0, 0);
-    dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644), STDERR_FILENO);
-    close(STDOUT_FILENO);
-    if (out != "closed")
-        open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);  // takes descriptor 1
+    for (auto [stream, fd] : {std::pair{"/out", STDOUT_FILENO}, {"/err", STDERR_FILENO}})
+        dup2(open((dir_.path + stream).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644),
+             fd);
     prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
     prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
     if (chdir(cwd.c_str()) == 0)
@@ -99,10 +99,10 @@ Child::~Child()
         waitpid(pid_, nullptr, 0);
 }
 
-bool Child::wait_for(const std::string& text, const char* stream, double seconds)
+bool Child::wait_for_err(const std::string& text, double seconds)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (read_file(dir_.path + stream).find(text) == std::string::npos) {
+    while (err().find(text) == std::string::npos) {
         if (std::chrono::steady_clock::now() > deadline || wait(0) >= 0)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
