@@ -30,8 +30,8 @@ int program_compile(unsigned int program, long vertex_count, const char* const* 
 {
     // The fragment shader is compiled first and a failure stops there: one
     // broken shader at a time is easier to read than two logs.
-    unsigned int fragment = attach_and_compile(program, GL_FRAGMENT_SHADER, fragment_count,
-                                               fragment_lines);
+    unsigned int fragment =
+        attach_and_compile(program, GL_FRAGMENT_SHADER, fragment_count, fragment_lines);
     if (!compiled(fragment)) {
         puts("Trouble compiling the fragment shader.");
         int log_length = 0;

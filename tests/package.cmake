@@ -1,4 +1,4 @@
-# The install, a project built on it and the Debian package's menu: optimised builds only (time).
+# Optimised builds only, for time.
 if(CMAKE_BUILD_TYPE STREQUAL "Release" AND NOT TARNWICK_SANITIZE)
   add_test(NAME package COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/package.sh ${PROJECT_BINARY_DIR})
   set_tests_properties(package PROPERTIES RESOURCE_LOCK test_menu)  # it moves the pointer too

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Guards: a program, the rotor library, its header or CMake package not installed or unusable from
-# another project; a .deb without its dependencies, the menu or rgbatool, or whose menu fails;
-# the headless demo.
+# Guards: the install unusable from another project; a .deb without its dependencies or programs,
+# or whose menu fails the headless demo.
 set -euxo pipefail
 s=${0%/*}/..
 t=$(mktemp -d)
@@ -15,8 +14,7 @@ dpkg-deb -f $t/*.deb Depends | grep libglfw3
 dpkg-deb -x $t/*.deb $t/r
 cd $t/r
 usr/bin/rgbatool defaults .
-# The README's headless demo on the unpacked menu: its click is reported, its screenshot shows the
-# drawn menu (hundreds of kilobytes; a blank screen's takes a few).
+# The demo's click is reported, its screenshot shows the menu (a blank one takes a few kB).
 "$s/scripts/demo.sh" usr/bin/tarnwick . >out
 grep -x "Pressing button 4: Observe" out
 [ "$(stat -c %s screenshot.png)" -gt 200000 ]

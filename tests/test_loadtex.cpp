@@ -8,6 +8,12 @@
 
 #include "support.h"
 
+// Failed allocations give null under AddressSanitizer too, as the refusal below needs.
+extern "C" const char* __asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
+
 // Empties shrinks.rgba (63 x 64) as it is mapped.
 extern "C" void* mmap(void* a, size_t n, int p, int f, int fd, off_t o) noexcept
 {
@@ -22,7 +28,7 @@ TEST(Loadtex, LoadsAndRefusals)
     TempDir dir;
     ASSERT_FALSE(chdir(dir.path.c_str()) | chmod(".", 0755));
     std::string p = "picture.rgba", pic, flipped, texels(32768, 0),
-                empty = "Different sizes 0 compared to 32768\n|";
+                fifo = "Different sizes 0 compared to 32768\n|";
     for (int i = 0; i < 16384; i++)  // 257 * k survives 8-bit storage
         pic.append(2, (char)(i % 251));
     for (int row = 64; row-- > 0;)
@@ -43,8 +49,7 @@ TEST(Loadtex, LoadsAndRefusals)
         {p, "Different sizes 32768 compared to 32256\n|", 63},
         {"locked.rgba", "|open: Permission denied\n"},
         {".", "|open: Is a directory\n"},
-        {"pipe.rgba", empty},
-        {"/dev/zero", empty},
+        {"pipe.rgba", fifo},
         {"shrinks.rgba", "shrinks.rgba: the file shrank while it was read\n|", 63},
         {p, p + ": not enough memory to load the picture\n|", 1L << 42},
         {p, "Generating texture.\nCompleted mipmap.\n|"},

@@ -1,7 +1,6 @@
-// Frames drawn offscreen; callbacks in-process. Guards: faces misplaced or flipped; panel or
-// clear face unlit or holed; hover not lifting a box whole by half the mix; breathing, drift,
-// hit test or resize off; keys but an Escape press closing; click lines; shader logs; short
-// uniform buffers.
+// Frames drawn offscreen, callbacks called in-process. Guards: faces misplaced or flipped; panel
+// or clear face unlit or holed; hovered boxes not lifted whole; breathing, drift, hit test,
+// resizes; keys but Escape closing; click lines; shader logs; uniform buffers short of blocks.
 #include <cmath>
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The rotor library's results. Guards: a sign, index, pair or term slipped in any function (each
 // below; matrices in all 16 elements, none past); create_rotor not a unit turn onto its target
-// undone by its reverse; u ^ u and u onto u inexact under fused multiply-adds (-mfma).
+// undone by its reverse; u ^ u and u onto u not exact.
 #include "ga.h"
 
 #include <gtest/gtest.h>

@@ -78,7 +78,7 @@ Child::Child(std::vector<std::string> argv, const std::string& cwd)
     args.push_back(nullptr);
     // Its own process group, set on both sides of the fork, so that whatever it starts is
     // killed with it.
-    if ((pid_ = fork()) != 0) {
+    if ((pid_ = group_ = fork()) != 0) {
         setpgid(pid_, pid_);
         return;
     }
@@ -95,7 +95,9 @@ Child::Child(std::vector<std::string> argv, const std::string& cwd)
 
 Child::~Child()
 {
-    if (pid_ > 0 && kill(-pid_, SIGKILL) == 0)
+    if (group_ > 0)
+        kill(-group_, SIGKILL);  // also what it started and left behind when it ended
+    if (pid_ > 0)
         waitpid(pid_, nullptr, 0);
 }
 

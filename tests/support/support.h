@@ -1,5 +1,4 @@
-// What the tests share: a GL context on the X display, capture of what code prints, temporary
-// folders, and programs run on the same display.
+// What the tests share.
 #ifndef TARNWICK_TEST_SUPPORT_H
 #define TARNWICK_TEST_SUPPORT_H
 
@@ -9,7 +8,7 @@
 
 #include "tarnwick.h"
 
-// A hidden 4.5 core-profile debug context, made once and current; null when the GL has none.
+// A hidden 4.5 core-profile debug context, current; null when the GL has none.
 GLFWwindow* test_window();
 #define REQUIRE_GL() ASSERT_NE(test_window(), nullptr) << "no GL 4.5 core context on DISPLAY"
 
@@ -45,10 +44,10 @@ public:
 
 private:
     TempDir dir_;
-    int pid_ = -1, status_ = -1;
+    int pid_ = -1, group_ = -1, status_ = -1;
 };
 
-// Runs a bash script on DISPLAY with scripts/menu.sh sourced (for button_at); true on success.
+// Runs a bash script with scripts/menu.sh sourced (for button_at); true on success.
 bool run_script(const std::string& script);
 
 #endif
