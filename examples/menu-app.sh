@@ -8,15 +8,17 @@ set -euo pipefail
 binary=$(realpath "$1")
 cd "${2:-.}"
 
+# Never leave the menu covering the desktop after us; the traps are set before
+# the menu starts, so that a stop during its start-up takes it along too.
+menu=
+trap '[ -z "$menu" ] || kill "$menu" 2>/dev/null || true' EXIT
+trap 'exit 129' HUP
+trap 'exit 130' INT
+trap 'exit 143' TERM
 # Both of its streams come through the one pipe, so that its diagnostics keep
 # their order: "open: ..." right after the name of the picture it concerns.
 exec 3< <(exec "$binary" 2>&1)
 menu=$!
-# Never leave the menu covering the desktop after us.
-trap 'kill "$menu" 2>/dev/null || true' EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
 while IFS= read -r line <&3; do
   case $line in
     "Pressing button 7: Quit")

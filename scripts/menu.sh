@@ -2,12 +2,13 @@
 
 # wait_for_menu ERR-FILE PID [SECONDS]: waits until the menu whose standard
 # error goes to ERR-FILE is in its frame loop; fails when it ended first or
-# the time ran out (default 120 s).
+# the time ran out (default 120 s, counted in sleeps: dash has no $SECONDS).
 wait_for_menu() {
-  local deadline=$((SECONDS + ${3:-120}))
+  local tenths=$((${3:-120} * 10))
   until grep -qs "Starting render loop" "$1"; do
     kill -0 "$2" 2>/dev/null || { echo "the menu ended during start-up" >&2; return 1; }
-    [ $SECONDS -lt $deadline ] || { echo "the menu did not reach its frame loop" >&2; return 1; }
+    [ "$tenths" -gt 0 ] || { echo "the menu did not reach its frame loop" >&2; return 1; }
+    tenths=$((tenths - 1))
     sleep 0.1
   done
 }
