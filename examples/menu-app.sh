@@ -8,10 +8,11 @@ set -euo pipefail
 binary=$(realpath "$1")
 cd "${2:-.}"
 
-# Never leave the menu covering the desktop after us; the traps are set before
-# the menu starts, so that a stop during its start-up takes it along too.
+# Never leave the menu covering the desktop after us, nor end before it has
+# gone. The traps are set before the menu starts, so that a stop during its
+# start-up takes it along too.
 menu=
-trap '[ -z "$menu" ] || kill "$menu" 2>/dev/null || true' EXIT
+trap 'if [ -n "$menu" ]; then kill "$menu" 2>/dev/null; wait "$menu"; fi || true' EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM

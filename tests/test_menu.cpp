@@ -150,8 +150,8 @@ TEST(Menu, ExampleApplication)
         << quits.err();
     Child stopped =
         script(". " + scripts + "menu.sh; for s in TERM INT HUP; do env --default-signal " + app +
-                   pictures() + " 2>e & wait_for_menu e $! || echo $s; " +
-                   "kill -$s $!; wait $!; sleep 2; ! pgrep -g 0 -x tarnwick || echo $s; done",
+                   pictures() + " 2>$s & wait_for_menu $s $! || echo $s; " +
+                   "kill -$s $!; wait $!; ! pgrep -g 0 -x tarnwick || echo $s; done",
                pictures());
-    EXPECT_TRUE(stopped.wait(90) == 0 && stopped.out().empty()) << stopped.out() << stopped.err();
+    EXPECT_TRUE(stopped.wait(180) == 0 && stopped.out().empty()) << stopped.out() << stopped.err();
 }
