@@ -88,12 +88,11 @@ bool follow_links(outfile& out, struct stat& st, bool& found, std::string& err)
 }
 
 // Gives the new file the owner and group of the one it replaces where the user
-// may: root may give both, others at least a group they belong to. Where neither
-// is allowed (EPERM, or ids unknown here: EINVAL) it stays the user's own, as a
-// copy would; true when the group at least was kept.
-bool keep_owner(int fd, const struct stat& st)
+// may: root may give both, others at least a group they belong to.
+void keep_owner(int fd, const struct stat& st)
 {
-    return fchown(fd, st.st_uid, st.st_gid) == 0 || fchown(fd, (uid_t)-1, st.st_gid) == 0;
+    if (fchown(fd, st.st_uid, st.st_gid) != 0 && fchown(fd, (uid_t)-1, st.st_gid) != 0)
+        return;  // neither allowed (EPERM, or ids unknown here: EINVAL): the user's own, as a copy
 }
 
 // Renames the finished file onto its target. An added file never replaces what

@@ -35,9 +35,9 @@ constexpr labelled buttons[] = {
 constexpr const char* blank_file = "output_blank.rgba";
 constexpr const char* background_file = "output_spinrgb.rgba";
 
-// True when nothing at all goes by the name, not even a dangling link; whatever
-// does is the user's own picture, or a link to it, and is kept.
-bool missing(const std::string& path)
+// True when nothing at all goes by the name, not even a dangling link. Whatever
+// does is the user's own picture, or a link to it: it is kept, and this says so.
+bool must_add(const std::string& path)
 {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
@@ -98,11 +98,11 @@ bool write_defaults(const std::string& dir, std::string& err)
         return false;
     }
     const std::string prefix = dir.back() == '/' ? dir : dir + "/";
-    const bool add_spiral = missing(prefix + background_file);
-    const bool add_blank = missing(prefix + blank_file);
+    const bool add_spiral = must_add(prefix + background_file);
+    const bool add_blank = must_add(prefix + blank_file);
     std::vector<bool> wanted;
     for (const labelled& b : buttons)
-        wanted.push_back(missing(prefix + b.file));
+        wanted.push_back(must_add(prefix + b.file));
     if (add_spiral && !add_background(prefix + background_file, err))
         return false;
     if (add_blank) {
