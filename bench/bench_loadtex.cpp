@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "support.h"

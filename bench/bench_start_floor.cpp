@@ -40,7 +40,7 @@ bool read_whole(const char* path, char* buffer, size_t bytes)
 
 int main()
 {
-    if (!glfwInit())
+    if (!glfw_init_x11())
         return 1;
     glfwWindowHint(GLFW_DECORATED, GLFW_FALSE);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);

@@ -4,6 +4,7 @@
 // Usage: bench_startup PICTURE-FOLDER (as made by `rgbatool defaults`)
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support.h"

@@ -22,7 +22,20 @@ if ! wait_for_menu "$err" "$menu"; then
   exit 1
 fi
 
-xdotool mousemove $(button_at 4 1920 1080) sleep 0.5 click 1 sleep 0.3
+# Click only once a frame drawn with the pointer over Observe is on screen, however slow the
+# frames: a frame reads the pointer as it begins. Every frame changes the screen (the background
+# drifts), so after a baseline taken once the pointer is there, the second change shows a frame
+# begun after the first change was put on screen, and so after the move.
+xdotool mousemove $(button_at 4 1920 1080)
+screen() { import -window root rgb:- | md5sum; }
+shown=$(screen)
+for change in 1 2; do
+  while now=$(screen) && [ "$now" = "$shown" ]; do
+    kill -0 "$menu" 2>/dev/null || break 2
+  done
+  shown=$now
+done
+xdotool click 1 sleep 0.3
 import -window root "$shot"
 xdotool key Escape
 

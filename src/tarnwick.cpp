@@ -3,6 +3,8 @@
 // debug printer and the per-frame drawing with its constant scene.
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <csignal>
 #include <cstring>
@@ -12,9 +14,6 @@
 #include <unistd.h>
 
 #include "tarnwick.h"
-
-#define GLFW_EXPOSE_NATIVE_X11
-#include <GLFW/glfw3native.h>
 
 long* mp = nullptr;
 
@@ -711,25 +710,6 @@ void error_callback(int code, const char* description)
     fprintf(stderr, "GLFW: %s\n", description);
 }
 
-// A window manager resizes a full-screen window when its monitor's mode
-// changes; without one the menu has to. Asking for the mode costs round trips
-// to the X server, so main does it once a second, not every frame. The window
-// is moved by hand: GLFW's own way sets a video mode from a list it read at
-// start-up, undoing the user's change. The size callbacks follow as usual.
-void follow_video_mode(GLFWwindow* window, int* known_mode)
-{
-    GLFWmonitor* monitor = glfwGetPrimaryMonitor();
-    const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
-    if (!mode || (mode->width == known_mode[0] && mode->height == known_mode[1]))
-        return;
-    known_mode[0] = mode->width;
-    known_mode[1] = mode->height;
-    int x = 0, y = 0;
-    glfwGetMonitorPos(monitor, &x, &y);
-    XMoveResizeWindow(glfwGetX11Display(), glfwGetX11Window(window), x, y,
-                      (unsigned int)mode->width, (unsigned int)mode->height);
-}
-
 }  // namespace
 
 // Makes both programs with their vertex arrays, buffers and uniform buffers,
@@ -773,7 +753,7 @@ int main()
     glfwSetErrorCallback(error_callback);
     printf("Compiled against GLFW %i.%i.%i\n", GLFW_VERSION_MAJOR, GLFW_VERSION_MINOR,
            GLFW_VERSION_REVISION);
-    if (!glfwInit()) {
+    if (!glfw_init_x11()) {
         fprintf(stderr, "%s: Trouble initializing glfw.\n", __func__);
         return -1;
     }
@@ -851,7 +831,7 @@ int main()
     // Clicks made on the black screen while the pictures loaded are handed
     // over now, while mp is still null: they chose nothing. The round trip
     // makes sure that the X server has sent every one of them.
-    XSync(glfwGetX11Display(), False);
+    x11_sync();
     glfwPollEvents();
     mp = hover;
 
@@ -863,6 +843,7 @@ int main()
         double cx = 0, cy = 0;
         glfwGetCursorPos(window, &cx, &cy);
         const double t = seconds_since(start);
+        // Asking for the mode costs round trips to the X server: once a second, not every frame.
         if (t >= next_mode_check) {
             next_mode_check = t + 1;
             follow_video_mode(window, video_mode);

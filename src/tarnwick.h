@@ -64,6 +64,13 @@ constexpr double button_top = 0.25;
 unsigned int loadtex(const char* path, long width, long height);
 int flipimg_rgba(long width, long height, unsigned short* image, unsigned short* scratch);
 
+// x11glue: the window system. glfwInit on X11, whatever session is there; a
+// round trip that has the X server send every queued event; the window
+// following the primary monitor's mode where no window manager does.
+int glfw_init_x11();
+void x11_sync();
+void follow_video_mode(GLFWwindow* window, int* known_mode);
+
 // show_glerror: the name of a glGetError code.
 int show_glerror(unsigned int code);
 

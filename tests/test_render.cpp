@@ -1,8 +1,13 @@
 // Frames drawn offscreen, callbacks called in-process. Guards: faces misplaced or flipped; panel
 // or clear face unlit or holed; hovered boxes not lifted whole; breathing, drift, hit test,
 // resizes; keys but Escape closing; click lines; shader logs; uniform buffers short of blocks.
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 #include "support.h"
 

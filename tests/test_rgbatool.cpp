@@ -2,6 +2,8 @@
 // background, or replacing what is there; refusals changing files or unexplained; outputs losing
 // links, modes, owners.
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 #include "pictures.h"
 #include "support.h"
 

@@ -12,13 +12,14 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
+#include <utility>
 #include <unistd.h>
 
 GLFWwindow* test_window()
 {
     static GLFWwindow* window = [] {
         glfwSetErrorCallback([](int, const char* text) { fprintf(stderr, "GLFW: %s\n", text); });
-        if (!glfwInit())
+        if (!glfw_init_x11())
             return (GLFWwindow*)nullptr;
         atexit(glfwTerminate);  // nothing GL made outlives the run
         for (auto [hint, value] : {std::pair{GLFW_VISIBLE, GLFW_FALSE},

@@ -1,0 +1,46 @@
+# Debian chroots of other releases, for trying the project there. Source it; needs root.
+# They are kept outside the clone (CI clones afresh), in TARNWICK_CHROOTS.
+chroots=${TARNWICK_CHROOTS:-/var/cache/tarnwick-chroots}
+
+# base_chroot RELEASE: prints the folder of a bare chroot of RELEASE (bookworm, trixie, testing,
+# ...), made with debootstrap from this machine's own Debian mirror the first time. It is never
+# changed afterwards: in_chroot lays every change over it.
+base_chroot() {
+  local release=$1 base=$chroots/$1/base mirror
+  if [ ! -e "$base/etc/debian_version" ]; then
+    mirror=$(awk '$1 == "URIs:" { print $2; exit } $1 ~ /^deb$/ { print $2; exit }' \
+      /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null)
+    [ -n "$mirror" ] || { echo "chroot: no Debian mirror found in /etc/apt" >&2; return 1; }
+    rm -rf "$base.tmp"
+    mkdir -p "$chroots/$release"
+    debootstrap --variant=minbase "$release" "$base.tmp" "$mirror" >"$chroots/$release/debootstrap.log" 2>&1 \
+      || { echo "chroot: debootstrap $release failed; see $chroots/$release/debootstrap.log" >&2; return 1; }
+    # Testing is rebuilt all the time; a mirror that lags behind this clock has a Release file
+    # past its Valid-Until. Stable releases keep the check.
+    if [ "$release" = testing ] || [ "$release" = sid ]; then
+      echo 'Acquire::Check-Valid-Until "false";' >"$base.tmp/etc/apt/apt.conf.d/99no-valid-until"
+    fi
+    mv "$base.tmp" "$base"
+  fi
+  echo "$base"
+}
+
+# in_chroot BASE CHANGES [--offline] COMMAND...: runs COMMAND as root in BASE with the folder
+# CHANGES laid over it (what COMMAND changes lands there), with the host's /dev, a fresh /proc
+# and /tmp. The mounts live in a namespace of their own and end with it. --offline gives it a
+# network namespace of its own too: X servers started inside then cannot collide with the host's,
+# whose abstract sockets live in the host's.
+in_chroot() {
+  local base=$1 changes=$2 net=()
+  shift 2
+  [ "${1:-}" = --offline ] && { net=(--net); shift; }
+  mkdir -p "$changes/upper" "$changes/work" "$changes/root"
+  unshare --mount --fork "${net[@]}" -- bash -euc '
+    base=$1 changes=$2; shift 2
+    root=$changes/root
+    mount -t overlay overlay -o "lowerdir=$base,upperdir=$changes/upper,workdir=$changes/work" "$root"
+    mount --rbind /dev "$root/dev"
+    mount -t proc proc "$root/proc"
+    mount -t tmpfs tmpfs "$root/tmp"
+    exec chroot "$root" "$@"' in_chroot "$base" "$changes" "$@"
+}

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Tries the README's two commands on another Debian release, as a new user there would: in a
+# chroot of that release (made once, then reused; see scripts/chroot.sh) it clones the committed
+# tree, installs what the scripts install, then runs scripts/run.sh (the headless demo) and
+# scripts/test.sh, each in a bare environment and a network namespace of its own.
+# Usage: scripts/test-on.sh RELEASE      (bookworm, trixie, testing, ...; needs root)
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/.." && pwd)
+. "$repo/scripts/chroot.sh"
+[ $# -eq 1 ] || { echo "usage: scripts/test-on.sh RELEASE" >&2; exit 2; }
+[ "$(id -u)" -eq 0 ] || { echo "test-on: needs root (debootstrap, chroot, namespaces)" >&2; exit 1; }
+release=$1
+
+"$repo/scripts/install-deps.sh" chroot
+base=$(base_chroot "$release")
+changes=$chroots/$release/dev
+# The tree as committed; what an earlier run left in the chroot's clone goes.
+rm -rf "$changes/upper/root/tarnwick"
+mkdir -p "$changes/upper/root"
+git clone -q "$repo" "$changes/upper/root/tarnwick"
+
+bare=(env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
+echo "== $release: installing what the scripts install"
+in_chroot "$base" "$changes" "${bare[@]}" bash -euc '
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null
+  cd /root/tarnwick && scripts/install-deps.sh test demo
+  echo "== Debian $(cat /etc/debian_version): GLFW $(pkg-config --modversion glfw3)," \
+    "$(gcc --version | head -n 1), $(cmake --version | head -n 1), Mesa $(dpkg-query -W -f "\${Version}" libgl1-mesa-dri)"'
+
+echo "== $release: scripts/run.sh"
+in_chroot "$base" "$changes" --offline "${bare[@]}" bash -c 'cd /root/tarnwick && scripts/run.sh' \
+  || { echo "test-on: scripts/run.sh failed on $release" >&2; exit 1; }
+echo "== $release: scripts/test.sh"
+in_chroot "$base" "$changes" --offline "${bare[@]}" bash -c 'cd /root/tarnwick && scripts/test.sh' \
+  || { echo "test-on: scripts/test.sh failed on $release" >&2; exit 1; }
+echo "== $release: both commands passed"
