@@ -1,6 +1,8 @@
 # Debian chroots of other releases, for trying the project there. Source it; needs root.
 # They are kept outside the clone (CI clones afresh), in TARNWICK_CHROOTS.
 chroots=${TARNWICK_CHROOTS:-/var/cache/tarnwick-chroots}
+# What the project's commands get to run with inside: nothing of the caller's environment.
+bare=(env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 
 # base_chroot RELEASE: prints the folder of a bare chroot of RELEASE (bookworm, trixie, testing,
 # ...), made with debootstrap from this machine's own Debian mirror the first time. It is never
@@ -43,4 +45,26 @@ in_chroot() {
     mount -t proc proc "$root/proc"
     mount -t tmpfs tmpfs "$root/tmp"
     exec chroot "$root" "$@"' in_chroot "$base" "$changes" "$@"
+}
+
+# dev_chroot RELEASE REPO TASK...: sets base and changes to the chroot in which the project is
+# built and tried on RELEASE: the tree committed in REPO cloned afresh into /root/tarnwick, with
+# what scripts/install-deps.sh installs for the tasks (kept from run to run). Prints the
+# release's versions of what matters.
+dev_chroot() {
+  local release=$1 repo=$2
+  shift 2
+  base=$(base_chroot "$release") || return 1
+  changes=$chroots/$release/dev
+  rm -rf "$changes/upper/root/tarnwick"
+  mkdir -p "$changes/upper/root"
+  git clone -q "$repo" "$changes/upper/root/tarnwick"
+  in_chroot "$base" "$changes" "${bare[@]}" bash -euc '
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null
+    cd /root/tarnwick && scripts/install-deps.sh "$@"
+    echo "Debian $(cat /etc/debian_version): GLFW $(pkg-config --modversion glfw3)," \
+      "$(gcc --version | head -n 1), $(cmake --version | head -n 1)," \
+      "Mesa $(dpkg-query -W -f "\${Version}" libgl1-mesa-dri)"' install "$@" \
+    || { echo "chroot: installing what the scripts need failed on $release" >&2; return 1; }
 }

@@ -6,7 +6,8 @@
 #   bench     scripts/bench.sh
 #   soak      scripts/soak.sh
 #   valgrind  scripts/valgrind.sh
-#   chroot    scripts/test-on.sh: chroots of other Debian releases
+#   package   dpkg-buildpackage -b -us -uc: the Debian packages, and lintian to judge them
+#   chroot    scripts/test-on.sh and try-packages.sh: chroots of other Debian releases
 # Idempotent and non-interactive: it does nothing when all packages are present.
 # Usage: scripts/install-deps.sh TASK...
 set -euo pipefail
@@ -20,19 +21,20 @@ display=(xvfb xdotool)
 # The benchmarks and the soak and memory runs build on the suite's support code.
 suite=(libgtest-dev)
 
-[ $# -gt 0 ] || { echo "usage: scripts/install-deps.sh run|demo|test|bench|soak|valgrind|chroot..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: scripts/install-deps.sh run|demo|test|bench|soak|valgrind|package|chroot..." >&2; exit 2; }
 packages=()
 for task in "$@"; do
   case $task in
     run) packages+=("${run[@]}") ;;
     demo) packages+=("${run[@]}" "${display[@]}" imagemagick) ;;
     test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format
-                     openbox xterm x11-xserver-utils x11-utils dpkg-dev file weston xwayland) ;;
+                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file weston xwayland) ;;
+    package) packages+=("${run[@]}" dpkg-dev debhelper lintian) ;;
     chroot) packages+=(debootstrap git) ;;
     bench) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" apitrace) ;;
     soak) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" python3) ;;
     valgrind) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" valgrind) ;;
-    *) echo "install-deps: unknown task '$task' (run, demo, test, bench, soak, valgrind, chroot)" >&2; exit 2 ;;
+    *) echo "install-deps: unknown task '$task' (run, demo, test, bench, soak, valgrind, package, chroot)" >&2; exit 2 ;;
   esac
 done
 

@@ -12,21 +12,8 @@ repo=$(cd "$(dirname "$0")/.." && pwd)
 release=$1
 
 "$repo/scripts/install-deps.sh" chroot
-base=$(base_chroot "$release")
-changes=$chroots/$release/dev
-# The tree as committed; what an earlier run left in the chroot's clone goes.
-rm -rf "$changes/upper/root/tarnwick"
-mkdir -p "$changes/upper/root"
-git clone -q "$repo" "$changes/upper/root/tarnwick"
-
-bare=(env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 echo "== $release: installing what the scripts install"
-in_chroot "$base" "$changes" "${bare[@]}" bash -euc '
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null
-  cd /root/tarnwick && scripts/install-deps.sh test demo
-  echo "== Debian $(cat /etc/debian_version): GLFW $(pkg-config --modversion glfw3)," \
-    "$(gcc --version | head -n 1), $(cmake --version | head -n 1), Mesa $(dpkg-query -W -f "\${Version}" libgl1-mesa-dri)"'
+dev_chroot "$release" "$repo" test demo
 
 echo "== $release: scripts/run.sh"
 in_chroot "$base" "$changes" --offline "${bare[@]}" bash -c 'cd /root/tarnwick && scripts/run.sh' \

@@ -18,7 +18,8 @@ const char* const usage_text =
     "usage: rgbatool defaults [DIR]            add the default pictures DIR lacks (default .)\n"
     "       rgbatool button IN.png OUT.rgba      convert a 1024x1024 PNG into a button picture\n"
     "       rgbatool background IN.png OUT.rgba  convert a 4096x4096 PNG into the background\n"
-    "       rgbatool png IN.rgba OUT.png         convert a raw picture into a 16-bit PNG\n";
+    "       rgbatool png IN.rgba OUT.png         convert a raw picture into a 16-bit PNG\n"
+    "       rgbatool --version                   print the version\n";
 
 struct labelled {
     const char* file;
@@ -144,6 +145,9 @@ int run(const std::vector<std::string>& args)
         ok = raw_to_png(args[1], args[2], err);
     else if ((command == "help" || command == "-h" || command == "--help") && args.size() == 1) {
         fputs(usage_text, stdout);
+        return 0;
+    } else if (command == "--version" && args.size() == 1) {
+        puts("rgbatool " TARNWICK_VERSION);
         return 0;
     } else {
         fputs(usage_text, stderr);
