@@ -4,6 +4,16 @@ chroots=${TARNWICK_CHROOTS:-/var/cache/tarnwick-chroots}
 # What the project's commands get to run with inside: nothing of the caller's environment.
 bare=(env -i HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin)
 
+# one_release SCRIPT ARG...: sets release from the command line of a script that takes one Debian
+# release; exits with the usage otherwise, or when not root (debootstrap, chroot, namespaces).
+one_release() {
+  local script=$1
+  shift
+  [ $# -eq 1 ] || { echo "usage: scripts/$script RELEASE" >&2; exit 2; }
+  [ "$(id -u)" -eq 0 ] || { echo "$script: needs root (debootstrap, chroot, namespaces)" >&2; exit 1; }
+  release=$1
+}
+
 # base_chroot RELEASE: prints the folder of a bare chroot of RELEASE (bookworm, trixie, testing,
 # ...), made with debootstrap from this machine's own Debian mirror the first time. It is never
 # changed afterwards: in_chroot lays every change over it.

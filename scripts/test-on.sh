@@ -7,9 +7,7 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 . "$repo/scripts/chroot.sh"
-[ $# -eq 1 ] || { echo "usage: scripts/test-on.sh RELEASE" >&2; exit 2; }
-[ "$(id -u)" -eq 0 ] || { echo "test-on: needs root (debootstrap, chroot, namespaces)" >&2; exit 1; }
-release=$1
+one_release test-on.sh "$@"
 
 "$repo/scripts/install-deps.sh" chroot
 echo "== $release: installing what the scripts install"

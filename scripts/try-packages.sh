@@ -8,9 +8,7 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 . "$repo/scripts/chroot.sh"
-[ $# -eq 1 ] || { echo "usage: scripts/try-packages.sh RELEASE" >&2; exit 2; }
-[ "$(id -u)" -eq 0 ] || { echo "try-packages: needs root (debootstrap, chroot, namespaces)" >&2; exit 1; }
-release=$1
+one_release try-packages.sh "$@"
 fail() { echo "try-packages: $release: $*" >&2; exit 1; }
 
 "$repo/scripts/install-deps.sh" chroot test
