@@ -402,6 +402,30 @@ point_t cursor_on_faces(const point_t* cursor, float panel_depth)
     return point_t{2 * cursor->x * depth / x_scale, 2 * cursor->y * depth / y_scale};
 }
 
+// How far the panel stands out at elapsed time t: it breathes with a period of 4/3 s.
+float panel_depth(double t)
+{
+    return (float)(0.2 - 0.05 * sin(4.71238898038469 * t));
+}
+
+// Sets each button's flag to 1 if a frame at that panel depth draws it under the cursor point,
+// else to 0. The frame and the click both ask here, so a click reports what was drawn.
+void hit_test(const point_t* cursor, float depth, long* flags)
+{
+    point_t hit = cursor_on_faces(cursor, depth);
+    for (int i = 0; i < 8; i++) {
+        // The module functions take plain pointers; they only read the rectangle.
+        flags[i] = button_inrange(&hit, const_cast<double*>(button_rects[i]));
+    }
+}
+
+// The cursor point of the pointer at (x, y), pixels from the top-left corner of a window of
+// that size.
+point_t cursor_point(const int* size, double x, double y)
+{
+    return point_t{x / (double)size[0] - 0.5, -(y / (double)size[1] - 0.5)};
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -418,9 +442,18 @@ void framebuffer_size_callback(GLFWwindow* window, int width, int height)
 // for its size every frame would cost a round trip a frame.
 void window_size_callback(GLFWwindow* window, int width, int height)
 {
-    int* size = static_cast<int*>(glfwGetWindowUserPointer(window));
-    size[0] = width;
-    size[1] = height;
+    winstate* ws = static_cast<winstate*>(glfwGetWindowUserPointer(window));
+    ws->size[0] = width;
+    ws->size[1] = height;
+}
+
+// The pointer as each event leaves it, in order: a click is judged where it was made, even when
+// the menu could not draw while the pointer moved on.
+void cursor_pos_callback(GLFWwindow* window, double x, double y)
+{
+    winstate* ws = static_cast<winstate*>(glfwGetWindowUserPointer(window));
+    ws->cursor[0] = x;
+    ws->cursor[1] = y;
 }
 
 void window_iconify_callback(GLFWwindow* window, int iconify)
@@ -437,17 +470,22 @@ void key_callback(GLFWwindow* window, int key, int scancode, int action, int mod
         glfwSetWindowShouldClose(window, GLFW_TRUE);
 }
 
+// Reports the button drawn under the pointer where the click was made, in the frame on screen.
+// Not the hover flags: clicks queued while the menu could not draw all came after one frame.
 void mouse_button_callback(GLFWwindow* window, int button, int action, int mods)
 {
-    (void)window;
     (void)mods;
     if (button != GLFW_MOUSE_BUTTON_LEFT || action != GLFW_PRESS)
         return;
     if (!mp)  // no frame shown yet: a click on the black screen chose nothing
         return;
+    const winstate* ws = static_cast<winstate*>(glfwGetWindowUserPointer(window));
+    const point_t at = cursor_point(ws->size, ws->cursor[0], ws->cursor[1]);
+    long chosen[8];
+    hit_test(&at, panel_depth(ws->t), chosen);
     clearerr(stdout);  // only this click's lines count
     for (long i = 0; i < 8; i++) {
-        if (mp[i] != 0)
+        if (chosen[i] != 0)
             printf("Pressing button %ld: %s\n", i, button_names[i]);
     }
     // The application behind the menu acts on these lines: hand them over now,
@@ -551,12 +589,11 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     static double bg_bounce[2] = {0.2, 0.5};
 
     const double lift = 0.5 * w;
-    const float panel_depth = (float)(0.2 - 0.05 * sin(4.71238898038469 * t));
+    const float depth = panel_depth(t);
     material gold_now = gold;
     gold_now.shininess *= 128;
     material silver_now = silver;
     silver_now.shininess *= 128;
-    point_t hit_point = cursor_on_faces(cursor, panel_depth);
     double walls[48];
 
     glClearColor(clear_colour[0], clear_colour[1], clear_colour[2], clear_colour[3]);
@@ -580,7 +617,7 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
 
     float panel_model[16];
     const float scale = (float)panel_scale;
-    scale_translate(panel_model, scale, scale, scale, -0.5f, -0.5f, panel_depth);
+    scale_translate(panel_model, scale, scale, scale, -0.5f, -0.5f, depth);
 
     // Panel.
     glBindVertexArray(regtriangle->vao);
@@ -597,10 +634,9 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof quad_indices, quad_indices, GL_STATIC_DRAW);
     set_attribute_pointers(3);
     upload_material(regtriangle, &gold_now);
+    hit_test(cursor, depth, hover);
     for (int i = 0; i < 8; i++) {
-        // The module functions take plain pointers; they only read the rectangle.
         double* rect = const_cast<double*>(button_rects[i]);
-        hover[i] = button_inrange(&hit_point, rect);
         fill_sidequads(walls, 4, rect);
         for (int quad = 0; quad < 4; quad++) {
             for (int slot = 0; slot < 4; slot++)
@@ -615,7 +651,6 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     for (int i = 0; i < 8; i++) {
         double* rect = const_cast<double*>(button_rects[i]);
         glBindTexture(GL_TEXTURE_2D, button_tex[i]);
-        hover[i] = button_inrange(&hit_point, rect);
         for (int slot = 0; slot < 4; slot++)
             set_position(scratch, slot, rect + 3 * slot, button_top + (double)hover[i] * lift);
         draw(buttontex, scratch, 4, true, 6);
@@ -627,15 +662,16 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
 // ---------------------------------------------------------------------------
 // Start-up, frame loop and teardown.
 
-namespace {
-
-double seconds_since(const timespec& start)
+// The animation's clock is the wall clock: setting the system clock moves the breathing with it.
+double seconds_since(const struct timespec* start)
 {
-    timespec now;
+    struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    return (double)(now.tv_sec - start.tv_sec) - (double)start.tv_nsec / 1e9 +
+    return (double)(now.tv_sec - start->tv_sec) - (double)start->tv_nsec / 1e9 +
            (double)now.tv_nsec / 1e9;
 }
+
+namespace {
 
 void print_gl_implementation()
 {
@@ -765,6 +801,10 @@ int main()
     // Another window taking the focus must not hide the menu: it stays full
     // screen beneath and is there again when that window closes.
     glfwWindowHint(GLFW_AUTO_ICONIFY, GLFW_FALSE);
+    // The pointer stays where the user left it. Were GLFW to warp it to the centre, it would
+    // take any later motion event that lands on the centre for its own warp and drop it, and a
+    // click there would be judged where the pointer was before.
+    glfwWindowHint(GLFW_CENTER_CURSOR, GLFW_FALSE);
 
     GLFWmonitor* monitor = glfwGetPrimaryMonitor();
     if (!monitor) {
@@ -796,9 +836,10 @@ int main()
         puts("Failed to initialize OpenGL context");
         return -1;
     }
-    int window_size[2] = {screen_width, screen_height};
-    glfwSetWindowUserPointer(window, window_size);
+    winstate ws = {{screen_width, screen_height}, {0, 0}, 0};
+    glfwSetWindowUserPointer(window, &ws);
     glfwSetWindowSizeCallback(window, window_size_callback);
+    glfwSetCursorPosCallback(window, cursor_pos_callback);
     glfwSetWindowIconifyCallback(window, window_iconify_callback);
     glfwSetKeyCallback(window, key_callback);
     glfwSetMouseButtonCallback(window, mouse_button_callback);
@@ -827,7 +868,11 @@ int main()
     long hover[8] = {0};
     point_t cursor;
     int video_mode[2] = {screen_width, screen_height};
-    double next_mode_check = 1;
+    // The menu's own periodic work keeps the steady clock: setting the wall clock back must not
+    // hold it up.
+    double next_mode_check = glfwGetTime() + 1;
+    // Where the pointer is until an event says it moved.
+    glfwGetCursorPos(window, &ws.cursor[0], &ws.cursor[1]);
     // Clicks made on the black screen while the pictures loaded are handed
     // over now, while mp is still null: they chose nothing. The round trip
     // makes sure that the X server has sent every one of them.
@@ -842,20 +887,19 @@ int main()
         }
         double cx = 0, cy = 0;
         glfwGetCursorPos(window, &cx, &cy);
-        const double t = seconds_since(start);
+        const double t = seconds_since(&start);
         // Asking for the mode costs round trips to the X server: once a second, not every frame.
-        if (t >= next_mode_check) {
-            next_mode_check = t + 1;
+        const double now = glfwGetTime();
+        if (now >= next_mode_check) {
+            next_mode_check = now + 1;
             follow_video_mode(window, video_mode);
         }
-        const double u = cx / (double)window_size[0];
-        const double v = cy / (double)window_size[1];
-        cursor.x = u - 0.5;
-        cursor.y = -(v - 0.5);
-        const double w = 0.5 * u + 0.5 * v;
+        cursor = cursor_point(ws.size, cx, cy);
+        const double w = 0.5 + 0.5 * (cursor.x - cursor.y);  // 0 top left, 1 bottom right
         render(window, t, &cursor, hover, button_tex, background_tex, &buttontex, &regtriangle,
                scratch, w);
         glfwSwapBuffers(window);
+        ws.t = t;  // the frame on screen, against which the clicks now delivered are judged
         glfwPollEvents();
     }
 

@@ -3,6 +3,8 @@
 #ifndef TARNWICK_H
 #define TARNWICK_H
 
+#include <time.h>
+
 #include <glad/gl.h>
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
@@ -25,7 +27,16 @@ typedef struct {
     unsigned int ubo_materials;
 } slpack;
 
-// Hover flags of the frame last drawn, read by mouse_button_callback.
+// What main keeps of its window for the callbacks, through the window's user pointer: its size,
+// the pointer as the latest event left it (pixels from the top-left corner), and the elapsed time
+// of the frame on screen.
+typedef struct {
+    int size[2];
+    double cursor[2];
+    double t;
+} winstate;
+
+// Hover flags of the frame last drawn; null until the first frame is shown.
 extern long* mp;
 
 // tarnwick: the main module.
@@ -38,12 +49,15 @@ extern const char* const regtriangle_fragment[29];
 void framebuffer_size_callback(GLFWwindow* window, int width, int height);
 void window_size_callback(GLFWwindow* window, int width, int height);
 void window_iconify_callback(GLFWwindow* window, int iconify);
+void cursor_pos_callback(GLFWwindow* window, double x, double y);
 void key_callback(GLFWwindow* window, int key, int scancode, int action, int mods);
 void mouse_button_callback(GLFWwindow* window, int button, int action, int mods);
 void GLAPIENTRY glDebugOutput(GLenum source, GLenum type, unsigned int id, GLenum severity,
                               GLsizei length, const char* message, const void* user_param);
 int setup_programs(slpack* buttontex, slpack* regtriangle);
 int button_inrange(point_t* p, double* rect);
+// Seconds on the wall clock since start: the elapsed time of the animation.
+double seconds_since(const struct timespec* start);
 int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned int* button_tex,
            unsigned int background_tex, slpack* buttontex, slpack* regtriangle, float* scratch,
            double w);

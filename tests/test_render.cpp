@@ -1,10 +1,10 @@
-// Frames drawn offscreen, callbacks called in-process. Guards: faces misplaced or flipped; panel
-// or clear face unlit or holed; hovered boxes not lifted whole; breathing, drift, hit test,
-// resizes; keys but Escape closing; click lines; shader logs; uniform buffers short of blocks.
+// Frames drawn offscreen, callbacks called in-process: the scene, its motion, the hit test, keys,
+// shader logs, uniform buffers.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <utility>
 #include <vector>
@@ -173,7 +173,7 @@ TEST(Render, HitTestFollowsTheDrawnFaces)
     }
 }
 
-TEST(Input, KeysClicksAndShaderLogs)
+TEST(Input, KeysAndShaderLogs)
 {
     REQUIRE_GL();
     GLFWwindow* win = test_window();
@@ -183,22 +183,25 @@ TEST(Input, KeysClicksAndShaderLogs)
             EXPECT_EQ(glfwWindowShouldClose(win), key == GLFW_KEY_ESCAPE && action == 1);
         }
     }
-    long flags[8] = {0, 1, 0, 0, 1, 0, 0, 1};
-    captured c = capture([&] {
-        for (long* now : {mp, flags}) {
-            mp = now;  // left press, release; right, middle press
-            for (auto [button, action] : {std::pair{0, 1}, {0, 0}, {1, 1}, {2, 1}})
-                mouse_button_callback(win, button, action, 0);
-        }
-    });
-    mp = nullptr;
-    EXPECT_EQ(c.out + "|" + c.err,
-              "Pressing button 1: Coord\nPressing button 4: Observe\nPressing button 7: Quit\n|");
-    // Of two broken shaders, the fragment one is reported, alone.
+    // Of two broken shaders, the fragment one is reported, alone; a broken vertex one by name.
     const char* const bad[] = {"#version 410 core\n", "void main() { x; }\n"};
     int result = 0;
-    c = capture([&] { result = program_compile(glCreateProgram(), 2, bad, 2, bad); });
+    captured c = capture([&] { result = program_compile(glCreateProgram(), 2, bad, 2, bad); });
     EXPECT_TRUE(result == -1 && c.out.rfind("Trouble") == 0 &&
                 matches("* fragment shader.\nLog length *\nLog: *x*", c.out))
         << c.out;
+    c = capture(
+        [&] { result = program_compile(glCreateProgram(), 2, bad, 29, regtriangle_fragment); });
+    EXPECT_TRUE(result == -1 && c.out == "Trouble compiling the vertex shader.\n") << c.out;
+}
+
+// The frame loop's elapsed time, from 9.5 s ago: a slip in the nanoseconds puts it a second out.
+TEST(Render, ElapsedTime)
+{
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    const long half = 500000000;
+    const timespec start = {now.tv_sec - 10 + (now.tv_nsec >= half),
+                            (now.tv_nsec + half) % (2 * half)};
+    EXPECT_NEAR(seconds_since(&start), 9.5, 0.2);
 }

@@ -1,5 +1,4 @@
-/* Preloaded into the sanitizer test runs: keeps every shared library loaded until exit, so that
-   LeakSanitizer names the GL driver a leak lies in, for the suppressions, not an unknown module. */
+/* Preloaded under the sanitizers: libraries stay loaded, so leaks name the driver they lie in. */
 int dlclose(void* handle)
 {
     (void)handle;

@@ -127,10 +127,16 @@ int Child::wait(double seconds)
     return status_;
 }
 
+Child shell(const std::string& script, const std::string& cwd)
+{
+    return Child({"env", "-u", "LD_PRELOAD", "bash", "-c",
+                  ". " TESTS_SOURCE_DIR "/../scripts/menu.sh; " + script},
+                 cwd);
+}
+
 bool run_script(const std::string& script)
 {
-    const std::string menu_sh = TESTS_SOURCE_DIR "/../scripts/menu.sh";
-    Child bash({"env", "-u", "LD_PRELOAD", "bash", "-c", ". " + menu_sh + " && " + script}, "/");
+    Child bash = shell(script);
     const bool ok = bash.wait(60) == 0;
     if (!ok)
         fprintf(stderr, "%s\nfailed: %s", script.c_str(), bash.err().c_str());

@@ -47,7 +47,8 @@ private:
     int pid_ = -1, group_ = -1, status_ = -1;
 };
 
-// Runs a bash script with scripts/menu.sh sourced (for button_at); true on success.
+// A bash script with scripts/menu.sh sourced, in cwd, without the sanitizer's preload.
+Child shell(const std::string& script, const std::string& cwd = "/");
 bool run_script(const std::string& script);
 
 #endif

@@ -1,5 +1,4 @@
-/* Preloaded into the menu by a test: notes each swap interval asked for on standard error, asks,
-   then holds start-up for two seconds, time for the test's clicks on the black screen. */
+/* Preloaded into the menu: notes the swap interval, then holds start-up two seconds for clicks. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <stdio.h>
