@@ -25,13 +25,15 @@ fi
 # Click only once a frame drawn with the pointer over Observe is on screen, however slow the
 # frames: a frame reads the pointer as it begins. Every frame changes the screen (the background
 # drifts), so after a baseline taken once the pointer is there, the second change shows a frame
-# begun after the first change was put on screen, and so after the move.
+# begun after the first change was put on screen, and so after the move. A menu that has ended,
+# or shown nothing new for two minutes, is clicked at once: its output says what happened.
 xdotool mousemove $(button_at 4 1920 1080)
 screen() { import -window root rgb:- | md5sum; }
 shown=$(screen)
+give_up=$((SECONDS + 120))
 for change in 1 2; do
   while now=$(screen) && [ "$now" = "$shown" ]; do
-    kill -0 "$menu" 2>/dev/null || break 2
+    kill -0 "$menu" 2>/dev/null && [ "$SECONDS" -lt "$give_up" ] || break 2
   done
   shown=$now
 done
