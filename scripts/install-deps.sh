@@ -28,7 +28,8 @@ for task in "$@"; do
     run) packages+=("${run[@]}") ;;
     demo) packages+=("${run[@]}" "${display[@]}" imagemagick) ;;
     test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format
-                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file weston xwayland faketime) ;;
+                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file
+                     weston xwayland faketime) ;;
     package) packages+=("${run[@]}" dpkg-dev debhelper lintian) ;;
     chroot) packages+=(debootstrap git) ;;
     bench) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" apitrace) ;;

@@ -885,8 +885,6 @@ int main()
             glfwWaitEvents();
             continue;
         }
-        double cx = 0, cy = 0;
-        glfwGetCursorPos(window, &cx, &cy);
         const double t = seconds_since(&start);
         // Asking for the mode costs round trips to the X server: once a second, not every frame.
         const double now = glfwGetTime();
@@ -894,7 +892,8 @@ int main()
             next_mode_check = now + 1;
             follow_video_mode(window, video_mode);
         }
-        cursor = cursor_point(ws.size, cx, cy);
+        // Where the events left the pointer: the lift drawn and the clicks judged agree.
+        cursor = cursor_point(ws.size, ws.cursor[0], ws.cursor[1]);
         const double w = 0.5 + 0.5 * (cursor.x - cursor.y);  // 0 top left, 1 bottom right
         render(window, t, &cursor, hover, button_tex, background_tex, &buttontex, &regtriangle,
                scratch, w);
