@@ -5,6 +5,10 @@
 # when it ends itself and when it is stopped.
 # Usage: examples/menu-app.sh path/to/tarnwick [picture-folder]
 set -euo pipefail
+if [ $# -lt 1 ] || [ $# -gt 2 ]; then
+  echo "usage: examples/menu-app.sh path/to/tarnwick [picture-folder]" >&2
+  exit 2
+fi
 binary=$(realpath "$1")
 cd "${2:-.}"
 
@@ -31,5 +35,15 @@ while IFS= read -r line <&3; do
       printf '%s\n' "$line" >&2 ;;
   esac
 done
-echo "app: the menu ended without Quit" >&2
-exit 1
+
+# The menu has ended by itself: say how, and pass its status on.
+status=0
+wait "$menu" || status=$?
+menu=
+case $status in
+  0) echo "app: the menu ended without Quit" >&2
+     exit 1 ;;
+  255) echo "app: the menu failed to start; the lines above say why" >&2 ;;
+  *) echo "app: the menu ended with status $status" >&2 ;;
+esac
+exit "$status"

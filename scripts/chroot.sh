@@ -1,4 +1,5 @@
 # Debian chroots of other releases, for trying the project there. Source it; needs root.
+# shellcheck shell=bash
 # They are kept outside the clone (CI clones afresh), in TARNWICK_CHROOTS.
 chroots=${TARNWICK_CHROOTS:-/var/cache/tarnwick-chroots}
 # What the project's commands get to run with inside: nothing of the caller's environment.
@@ -47,6 +48,7 @@ in_chroot() {
   shift 2
   [ "${1:-}" = --offline ] && { net=(--net); shift; }
   mkdir -p "$changes/upper" "$changes/work" "$changes/root"
+  # shellcheck disable=SC2016 # the script expands its own arguments, inside the namespace
   unshare --mount --fork "${net[@]}" -- bash -euc '
     base=$1 changes=$2; shift 2
     root=$changes/root
@@ -69,6 +71,7 @@ dev_chroot() {
   rm -rf "$changes/upper/root/tarnwick"
   mkdir -p "$changes/upper/root"
   git clone -q "$repo" "$changes/upper/root/tarnwick"
+  # shellcheck disable=SC2016 # the script expands its own variables, inside the chroot
   in_chroot "$base" "$changes" "${bare[@]}" bash -euc '
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null

@@ -27,13 +27,16 @@ fi
 # drifts), so after a baseline taken once the pointer is there, the second change shows a frame
 # begun after the first change was put on screen, and so after the move. A menu that has ended,
 # or shown nothing new for two minutes, is clicked at once: its output says what happened.
-xdotool mousemove $(button_at 4 1920 1080)
+read -r observe_x observe_y < <(button_at 4 1920 1080)
+xdotool mousemove "$observe_x" "$observe_y"
 screen() { import -window root rgb:- | md5sum; }
 shown=$(screen)
 give_up=$((SECONDS + 120))
-for change in 1 2; do
+for _ in "first change" "second change"; do
   while now=$(screen) && [ "$now" = "$shown" ]; do
-    kill -0 "$menu" 2>/dev/null && [ "$SECONDS" -lt "$give_up" ] || break 2
+    if ! kill -0 "$menu" 2>/dev/null || [ "$SECONDS" -ge "$give_up" ]; then
+      break 2
+    fi
   done
   shown=$now
 done

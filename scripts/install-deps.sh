@@ -27,8 +27,9 @@ for task in "$@"; do
   case $task in
     run) packages+=("${run[@]}") ;;
     demo) packages+=("${run[@]}" "${display[@]}" imagemagick) ;;
-    test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format
-                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file
+    test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format shellcheck
+                     bats bats-support bats-assert bats-file
+                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file mandoc man-db groff
                      weston xwayland faketime) ;;
     package) packages+=("${run[@]}" dpkg-dev debhelper lintian) ;;
     chroot) packages+=(debootstrap git) ;;

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds three configurations (debug, optimised, and
-# AddressSanitizer with UndefinedBehaviorSanitizer) with warnings as errors,
-# and runs the whole test suite of each against a private Xvfb. The tests'
-# layout is checked first.
+# Installs what is needed, checks every shell file with shellcheck and the
+# tests' layout with clang-format, then builds three configurations (debug,
+# optimised, and AddressSanitizer with UndefinedBehaviorSanitizer) with
+# warnings as errors and runs the whole test suite of each: the bats files
+# against X servers of their own, the GoogleTest suites against a private Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh test
+echo "== shellcheck over every shell file"
+scripts/check-shell.sh
 echo "== format of the tests"
 scripts/check-format.sh
 

@@ -48,7 +48,8 @@ wait_for_menu "$dir/err" "$menu" 600 || fail "see $log"
 loop_at=$SECONDS
 
 # The middle of the "Observe" face.
-xdotool mousemove $(button_at 4 1920 1080)
+read -r observe_x observe_y < <(button_at 4 1920 1080)
+xdotool mousemove "$observe_x" "$observe_y"
 until grep -q "Pressing button 4: Observe" "$dir/out"; do
   kill -0 "$menu" 2>/dev/null || fail "the menu ended in its frame loop; see $log"
   [ $SECONDS -lt $((loop_at + 600)) ] || fail "no click on Observe was reported in 10 minutes"

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <iostream>
+#include <string>
 #include <unistd.h>
 
 #include "tarnwick.h"
@@ -740,10 +741,52 @@ void open_standard_descriptors()
         close(fd);
 }
 
+// The code of GLFW's latest error: a window that cannot be made says why by it.
+int last_glfw_error = GLFW_NO_ERROR;
+
 void error_callback(int code, const char* description)
 {
-    (void)code;
+    last_glfw_error = code;
     fprintf(stderr, "GLFW: %s\n", description);
+}
+
+// The newest core-profile GL this driver offers, learnt from a hidden window made and dropped
+// at once: asked for the oldest core profile (3.2), drivers give their newest. Empty if not
+// even that can be made.
+std::string offered_gl_version()
+{
+    glfwSetErrorCallback(nullptr);  // the reason was told already
+    glfwDefaultWindowHints();
+    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    GLFWwindow* probe = glfwCreateWindow(1, 1, "tarnwick", nullptr, nullptr);
+    std::string version;
+    if (probe) {
+        glfwMakeContextCurrent(probe);
+        using get_string_t = const GLubyte* (*)(GLenum);
+        auto get_string = reinterpret_cast<get_string_t>(glfwGetProcAddress("glGetString"));
+        const GLubyte* text = get_string ? get_string(GL_VERSION) : nullptr;
+        if (text)
+            version = reinterpret_cast<const char*>(text);
+        glfwDestroyWindow(probe);
+    }
+    glfwSetErrorCallback(error_callback);
+    return version;
+}
+
+// GLFW's reason for a missing context is in the driver's words; this says what the menu
+// needs and where to look.
+void explain_missing_gl_version()
+{
+    const std::string offered = offered_gl_version();
+    fprintf(stderr,
+            "main: The menu needs OpenGL 4.5 in the core profile, which the driver does not "
+            "give%s%s%s. See what it offers with glxinfo -B; with Mesa, install libgl1-mesa-dri "
+            "or try LIBGL_ALWAYS_SOFTWARE=1.\n",
+            offered.empty() ? "" : " (it offers OpenGL ", offered.c_str(),
+            offered.empty() ? "" : ")");
 }
 
 }  // namespace
@@ -824,6 +867,8 @@ int main()
     GLFWwindow* window = glfwCreateWindow(screen_width, screen_height, "tarnwick", monitor, nullptr);
     if (!window) {
         puts("Trouble with call to glfwCreateWindow");
+        if (last_glfw_error == GLFW_VERSION_UNAVAILABLE)
+            explain_missing_gl_version();
         return -1;
     }
     // Without a window manager the keyboard focus stays wherever it was, on

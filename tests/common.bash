@@ -5,6 +5,8 @@
 #   RGBATOOL          the picture tool
 #   PICTURES          a folder holding the default pictures, made once for the whole run
 #   TARNWICK_PRELOAD  libraries the sanitizer build's menu must have preloaded, if any
+#   SWAPINTERVAL      a library that, preloaded, holds the menu's start two seconds for clicks
+#   GLFW_VERSION      the version of GLFW the menu was built against
 # shellcheck shell=bash
 
 bats_load_library bats-support
@@ -19,7 +21,6 @@ SCREEN_WIDTH=1920
 SCREEN_HEIGHT=1080
 MENU_OUT=$BATS_TEST_TMPDIR/menu.out
 MENU_ERR=$BATS_TEST_TMPDIR/menu.err
-READY_LINE="main: Starting render loop."
 
 # Everything a test started in the background, ended in teardown.
 BACKGROUND_PIDS=()
@@ -51,16 +52,36 @@ in_background() {
 }
 
 # launch_menu [FOLDER] [VARIABLE=VALUE...]: starts the menu in FOLDER (the default pictures
-# unless given) with those variables set, its output in MENU_OUT and MENU_ERR, its process in
-# MENU_PID; does not wait for it.
+# unless given) with those variables set, its standard error in MENU_ERR, its process in
+# MENU_PID; does not wait for it. MENU_PRELOAD names a library to preload into it.
+# MENU_STDOUT says where its standard output goes:
+#   file            MENU_OUT (the default)
+#   closed          nowhere: the descriptor is closed
+#   full disk       /dev/full, where every write fails
+#   pipe read once  a pipe whose reader keeps one line, in MENU_OUT, and goes away
 launch_menu() {
-  local folder=$PICTURES
+  local folder=$PICTURES preload pipe=$BATS_TEST_TMPDIR/menu.pipe
   if [ $# -gt 0 ] && [ -d "$1" ]; then
     folder=$1
     shift
   fi
-  (cd "$folder" && exec env ${TARNWICK_PRELOAD:+"LD_PRELOAD=$TARNWICK_PRELOAD"} "$@" "$TARNWICK") \
-    >"$MENU_OUT" 2>"$MENU_ERR" 3>&- &
+  # The sanitizer's runtime, if any, must come first.
+  preload=${TARNWICK_PRELOAD:-}${TARNWICK_PRELOAD:+${MENU_PRELOAD:+:}}${MENU_PRELOAD:-}
+  if [ "${MENU_STDOUT:-file}" = "pipe read once" ]; then
+    mkfifo "$pipe"
+    head -n 1 <"$pipe" >"$MENU_OUT" 3>&- &
+    BACKGROUND_PIDS+=("$!")
+  fi
+  (
+    cd "$folder" || exit
+    case ${MENU_STDOUT:-file} in
+      file) exec >"$MENU_OUT" ;;
+      closed) exec >&- ;;
+      "full disk") exec >/dev/full ;;
+      "pipe read once") exec >"$pipe" ;;
+    esac
+    exec env ${preload:+"LD_PRELOAD=$preload"} "$@" "$TARNWICK"
+  ) 2>"$MENU_ERR" 3>&- &
   MENU_PID=$!
   BACKGROUND_PIDS+=("$MENU_PID")
 }
@@ -71,17 +92,30 @@ start_menu() {
   wait_for_menu "$MENU_ERR" "$MENU_PID" || fail "the menu did not start: $(cat "$MENU_OUT" "$MENU_ERR")"
 }
 
-# assert_menu_ends_with STATUS [SECONDS]: the menu ends within SECONDS (60 unless given) with
-# exit status STATUS; its output is shown if not.
-assert_menu_ends_with() {
-  local tenths=$((${2:-60} * 10)) status=0
-  while kill -0 "$MENU_PID" 2>/dev/null && [ "$tenths" -gt 0 ]; do
+# still_running PID: whether the process runs; one that ended but was not yet waited for
+# (a zombie) does not.
+still_running() {
+  local state
+  state=$(ps -o stat= -p "$1") && [[ $state != Z* ]]
+}
+
+# assert_ends_with PID STATUS [SECONDS]: the process PID, started by this test, ends within
+# SECONDS (60 unless given) with exit status STATUS.
+assert_ends_with() {
+  local pid=$1 tenths=$((${3:-60} * 10)) status=0
+  while still_running "$pid" && [ "$tenths" -gt 0 ]; do
     tenths=$((tenths - 1))
     sleep 0.1
   done
-  kill -0 "$MENU_PID" 2>/dev/null && fail "the menu still runs: $(cat "$MENU_OUT" "$MENU_ERR")"
-  wait "$MENU_PID" || status=$?
-  assert_equal "$status" "$1"
+  still_running "$pid" && fail "process $pid still runs"
+  wait "$pid" || status=$?
+  assert_equal "$status" "$2"
+}
+
+# assert_menu_ends_with STATUS [SECONDS]: the menu ends with exit status STATUS; what it
+# printed is shown if not.
+assert_menu_ends_with() {
+  assert_ends_with "$MENU_PID" "$@" || fail "$(printf 'the menu printed:\n%s\n%s' "$(cat "$MENU_OUT")" "$(cat "$MENU_ERR")")"
 }
 
 # A button's index in the menu's own numbering: left column, then right, top to bottom.
@@ -118,4 +152,32 @@ press_escape() {
 copy_pictures() {
   mkdir -p "$1"
   cp "$PICTURES"/*.rgba "$1"
+}
+
+# start_window_manager: openbox on the test's X server, once it manages windows.
+start_window_manager() {
+  local tenths=100
+  in_background openbox
+  until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id"; do
+    [ "$tenths" -gt 0 ] || fail "openbox did not start"
+    tenths=$((tenths - 1))
+    sleep 0.1
+  done
+}
+
+# start_wayland_desktop: a Wayland desktop (weston) in a window of the test's X server, with
+# XWayland; WAYLAND_SOCKET_NAME names its socket in XDG_RUNTIME_DIR, XWAYLAND_DISPLAY its X
+# display.
+start_wayland_desktop() {
+  local log=$BATS_TEST_TMPDIR/weston.log tenths=300
+  export XDG_RUNTIME_DIR=$BATS_TEST_TMPDIR/runtime
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  WAYLAND_SOCKET_NAME=wayland-0
+  in_background weston --backend=x11 --renderer=pixman --xwayland \
+    --width="$SCREEN_WIDTH" --height="$SCREEN_HEIGHT" --socket="$WAYLAND_SOCKET_NAME" 2>"$log"
+  until XWAYLAND_DISPLAY=$(sed -n 's/.*listening on display //p' "$log") && [ -n "$XWAYLAND_DISPLAY" ]; do
+    [ "$tenths" -gt 0 ] || fail "weston did not start XWayland: $(cat "$log")"
+    tenths=$((tenths - 1))
+    sleep 0.1
+  done
 }
