@@ -1,6 +1,7 @@
 // tarnwick: an animated full-screen menu of eight buttons.
 // This module holds start-up, the frame loop, the input callbacks, the GL
 // debug printer and the per-frame drawing with its constant scene.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -375,29 +376,46 @@ void scale_translate(float* m, float sx, float sy, float sz, float tx, float ty,
     memcpy(m, result, sizeof result);
 }
 
-// One step of the background's bounce along one axis.
-void drift(long* dir, double* offset)
+// The background drifts along each axis at 0.6 units a second (0.01 a frame at 60 frames a
+// second) and turns back at either bound.
+constexpr double drift_speed = 0.6;
+constexpr double drift_bound = 1.0;
+// The most one frame may drift, in seconds: a clock set forward or a menu that stalled must not
+// send the background far in one frame.
+constexpr double longest_drift_step = 0.25;
+
+// Seconds of drift for a frame drawn at t after one drawn at previous_t (NaN before the first
+// frame). A wall clock set back gives none, and the next frame counts from the time set: the
+// background neither jumps nor waits for the clock to come back.
+double drift_seconds(double previous_t, double t)
 {
-    if (*dir == 1) {
-        if (1.0 > *offset)
-            *offset += 0.01;
-        else
-            *dir = -1;
-    } else {
-        if (*offset > -1.0)
-            *offset -= 0.01;
-        else
-            *dir = 1;
+    const double elapsed = t - previous_t;
+    if (std::isnan(elapsed) || elapsed < 0)
+        return 0;
+    return std::min(elapsed, longest_drift_step);
+}
+
+// Moves the background's offset along one axis by `distance` in its direction, turning back
+// at a bound by as much as it went past it.
+void drift(long* dir, double* offset, double distance)
+{
+    *offset += *dir == 1 ? distance : -distance;
+    if (*offset > drift_bound) {
+        *offset = 2 * drift_bound - *offset;
+        *dir = -1;
+    } else if (*offset < -drift_bound) {
+        *offset = -2 * drift_bound - *offset;
+        *dir = 1;
     }
 }
 
-// Maps the cursor, in screen fractions, onto the plane of the un-lifted button
-// faces, so that the hit test covers exactly what is drawn there. Depth of that
-// plane in front of the eye, then the inverse of projection and view in x and y.
-point_t cursor_on_faces(const point_t* cursor, float panel_depth)
+// Maps the cursor, in screen fractions, onto the plane `height` panel units above the panel at
+// that panel depth, in the units button_inrange compares: the depth of that plane in front of
+// the eye, then the inverse of projection and view in x and y.
+point_t cursor_on_plane(const point_t* cursor, float panel_depth, double height)
 {
     const double eye_distance = -(double)view[14];
-    const double depth = eye_distance - panel_scale * (button_top + (double)panel_depth);
+    const double depth = eye_distance - panel_scale * (height + (double)panel_depth);
     const double x_scale = (double)projection[0] * (double)view[0];
     const double y_scale = (double)projection[5] * (double)view[5];
     return point_t{2 * cursor->x * depth / x_scale, 2 * cursor->y * depth / y_scale};
@@ -409,14 +427,61 @@ float panel_depth(double t)
     return (float)(0.2 - 0.05 * sin(4.71238898038469 * t));
 }
 
+// A stretch of the pointer's line of sight, from 0 where it crosses the panel to 1 where it
+// crosses the plane of the un-lifted faces.
+struct sight_stretch {
+    double from;
+    double to;
+};
+
+constexpr sight_stretch whole_sight = {-HUGE_VAL, HUGE_VAL};
+constexpr sight_stretch no_sight = {1, 0};
+
+// Where the line of sight, which crosses the panel at `on_panel` and the face plane at `on_faces`
+// along one axis, lies strictly between low and high on that axis.
+sight_stretch sight_between(double low, double high, double on_panel, double on_faces)
+{
+    const double change = on_faces - on_panel;
+    if (change == 0)
+        return low < on_panel && on_panel < high ? whole_sight : no_sight;
+    const double at_low = (low - on_panel) / change;
+    const double at_high = (high - on_panel) / change;
+    return sight_stretch{std::min(at_low, at_high), std::max(at_low, at_high)};
+}
+
+// A panel table value in the units of cursor_on_plane, as the panel model matrix places it.
+double placed(double panel_value)
+{
+    return (panel_value - 0.5) * panel_scale;
+}
+
+// Whether the line of sight passes through the box of rect standing un-lifted, between the panel
+// and its face: whether the pointer is on the box's face or on a wall drawn beside it.
+bool sight_meets_box(point_t on_panel, point_t on_faces, const double* rect)
+{
+    const sight_stretch across =
+        sight_between(placed(rect[6]), placed(rect[0]), on_panel.x, on_faces.x);
+    const sight_stretch up =
+        sight_between(placed(rect[4]), placed(rect[1]), on_panel.y, on_faces.y);
+    return std::max({across.from, up.from, 0.0}) < std::min({across.to, up.to, 1.0});
+}
+
 // Sets each button's flag to 1 if a frame at that panel depth draws it under the cursor point,
 // else to 0. The frame and the click both ask here, so a click reports what was drawn.
+// The whole box drawn is the button, judged as it stands un-lifted: its face as button_inrange
+// has always judged it, and the walls it shows beside the face. Every box is drawn so until the
+// pointer is on it, so no gold under the pointer is left dead; and the lift that the answer
+// brings cannot change the answer, so a still pointer keeps its hover. (A box lifted high may
+// leave the pointer over its hole; it stays hovered there.) The boxes stand apart: one at most
+// is hovered.
 void hit_test(const point_t* cursor, float depth, long* flags)
 {
-    point_t hit = cursor_on_faces(cursor, depth);
+    point_t on_faces = cursor_on_plane(cursor, depth, button_top);
+    const point_t on_panel = cursor_on_plane(cursor, depth, 0);
     for (int i = 0; i < 8; i++) {
         // The module functions take plain pointers; they only read the rectangle.
-        flags[i] = button_inrange(&hit, const_cast<double*>(button_rects[i]));
+        double* rect = const_cast<double*>(button_rects[i]);
+        flags[i] = button_inrange(&on_faces, rect) || sight_meets_box(on_panel, on_faces, rect);
     }
 }
 
@@ -588,6 +653,7 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     (void)window;
     static long bg_dir[2] = {1, 1};
     static double bg_bounce[2] = {0.2, 0.5};
+    static double bg_t = NAN;  // the time of the frame drawn before
 
     const double lift = 0.5 * w;
     const float depth = panel_depth(t);
@@ -601,11 +667,14 @@ int render(GLFWwindow* window, double t, point_t* cursor, long* hover, unsigned 
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
     memcpy(scratch, quad_template, sizeof quad_template);
+    // The drift follows the clock, not the frame count: the same speed at any refresh rate.
+    const double drift_distance = drift_speed * drift_seconds(bg_t, t);
+    bg_t = t;
+    drift(&bg_dir[0], &bg_bounce[0], drift_distance);
+    drift(&bg_dir[1], &bg_bounce[1], drift_distance);
     float background_model[16];
     scale_translate(background_model, 4, 4, 2, (float)(0.5 * bg_bounce[0]),
                     (float)(0.5 * bg_bounce[1]), -2);
-    drift(&bg_dir[0], &bg_bounce[0]);
-    drift(&bg_dir[1], &bg_bounce[1]);
 
     // Background.
     glBindVertexArray(buttontex->vao);

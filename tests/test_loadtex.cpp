@@ -1,4 +1,5 @@
-// The picture loader on the real GL: the upload's rows and channels, and each refusal.
+// The picture loader on the real GL: a picture reaches its texture row by row and channel by
+// channel without a GL error, and each refusal says why and leaves nothing behind.
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
@@ -6,67 +7,173 @@
 #include <iterator>
 #include <string>
 #include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "support.h"
 
-// Failed allocations give null under AddressSanitizer too, as the refusal below needs.
+// Failed allocations give null under AddressSanitizer too, as the refusal for memory needs.
 extern "C" const char* __asan_default_options()
 {
     return "allocator_may_return_null=1";
 }
 
-// Empties shrinks.rgba (63 x 64) as it is mapped.
-extern "C" void* mmap(void* a, size_t n, int p, int f, int fd, off_t o) noexcept
+namespace {
+
+constexpr long side = 64;        // the test picture is 64 x 64 pixels
+constexpr long pixel_bytes = 8;  // four 16-bit channels
+constexpr long row_bytes = side * pixel_bytes;
+constexpr long picture_bytes = side * row_bytes;
+// shrinks.rgba is a row short of the picture: it fits when loaded as 63 x 64.
+constexpr long shrinking_width = side - 1;
+constexpr size_t shrinking_bytes = shrinking_width * side * pixel_bytes;
+
+}  // namespace
+
+// Mapping a file the size of shrinks.rgba empties it first, as another program cutting it short
+// while the loader reads it would.
+extern "C" void* mmap(void* address, size_t length, int protection, int flags, int fd,
+                      off_t offset) noexcept
 {
-    if (n == 63 * 64 * 8)
+    if (length == shrinking_bytes)
         truncate(("/proc/self/fd/" + std::to_string(fd)).c_str(), 0);
-    return ((decltype(&mmap))dlsym(RTLD_NEXT, "mmap"))(a, n, p, f, fd, o);
+    const auto real_mmap = (decltype(&mmap))dlsym(RTLD_NEXT, "mmap");
+    return real_mmap(address, length, protection, flags, fd, offset);
 }
 
-TEST(Loadtex, LoadsAndRefusals)
+namespace {
+
+// Every 16-bit channel differs from its neighbours and from the channel a row above: it is
+// 257 k, both bytes k, for k counting up to 250 and over again. 8-bit storage, which the GL may
+// choose, keeps such values exactly.
+std::string test_picture()
+{
+    std::string bytes;
+    for (long channel = 0; channel < picture_bytes / 2; channel++)
+        bytes.append(2, (char)(channel % 251));
+    return bytes;
+}
+
+// A file holds its top row first, a texture its bottom row.
+std::string rows_bottom_up(const std::string& picture)
+{
+    std::string rows;
+    for (long row = side - 1; row >= 0; row--)
+        rows += picture.substr(row * row_bytes, row_bytes);
+    return rows;
+}
+
+// The pictures of the tests, in a fresh folder that becomes the working directory.
+struct picture_folder {
+    TempDir folder;
+    std::string picture = test_picture();
+
+    picture_folder()
+    {
+        EXPECT_EQ(chdir(folder.path.c_str()), 0);
+        chmod(".", 0755);  // open to nobody, as whom the loads run
+        umask(0);          // the files get exactly the modes given
+        std::ofstream("picture.rgba") << picture;
+        chmod("picture.rgba", 0444);  // read-only: the loader needs no more
+        std::ofstream("shrinks.rgba") << picture.substr(row_bytes);
+        mknod("locked.rgba", S_IFREG, 0);  // nobody may read it
+        mkfifo("pipe.rgba", 0644);
+    }
+};
+
+// As root ignores file permissions, each load runs with nobody's file access.
+captured load_as_nobody(const std::string& file, long width, unsigned int* texture)
+{
+    const int nobody = 65534;
+    setfsuid(nobody);
+    const captured printed = capture([&] { *texture = loadtex(file.c_str(), width, side); });
+    setfsuid(0);
+    return printed;
+}
+
+// AddressSanitizer reports the allocation it refused after the loader's own line.
+std::string without_sanitizer_notes(const std::string& printed)
+{
+    return printed.substr(0, printed.find("=="));
+}
+
+long open_descriptors()
+{
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+
+// Prints each error the GL reports among the loader's lines, as the menu's debug output would.
+void GLAPIENTRY print_gl_error(GLenum source, GLenum type, GLuint id, GLenum severity,
+                               GLsizei length, const GLchar* message, const void* user_param)
+{
+    (void)source, (void)id, (void)severity, (void)length, (void)user_param;
+    if (type == GL_DEBUG_TYPE_ERROR)
+        printf("GL error: %s\n", message);
+}
+
+}  // namespace
+
+TEST(Loadtex, LoadsAReadOnlyPictureRowByRowWithoutAGLError)
 {
     REQUIRE_GL();
-    TempDir dir;
-    ASSERT_FALSE(chdir(dir.path.c_str()) | chmod(".", 0755));
-    std::string p = "picture.rgba", pic, flipped, texels(32768, 0);
-    for (int i = 0; i < 16384; i++)  // 257 * k survives 8-bit storage
-        pic.append(2, (char)(i % 251));
-    for (int row = 64; row-- > 0;)
-        flipped += pic.substr(row * 512u, 512);
-    umask(0);
-    std::ofstream(p) << pic;
-    std::ofstream("shrinks.rgba") << pic.substr(512);
-    chmod(p.c_str(), 0444);
-    mknod("locked.rgba", S_IFREG, 0);  // unreadable
-    mkfifo("pipe.rgba", 0644);
-    // After "Reading <name> graphic.": out|err
-    const struct {
-        std::string name, lines;
-        long width = 64;
-    } cases[] = {
-        {"missing.rgba", "|open: No such file or directory\n"},
-        {p, "Different sizes 32768 compared to 33280\n|", 65},
-        {p, "Different sizes 32768 compared to 32256\n|", 63},
-        {"locked.rgba", "|open: Permission denied\n"},
-        {".", "|open: Is a directory\n"},
-        {"pipe.rgba", "Different sizes 0 compared to 32768\n|"},
-        {"shrinks.rgba", "shrinks.rgba: the file shrank while it was read\n|", 63},
-        {p, p + ": not enough memory to load the picture\n|", 1L << 42},
-        {p, "Generating texture.\nCompleted mipmap.\n|"},
-    };
-    auto fds = [] {
-        return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
-    };
-    const auto open = fds();
-    unsigned int name = 0;
-    alarm(60);  // a blocking FIFO fails
-    for (const auto& c : cases) {
-        setfsuid(65534);  // root ignores permissions
-        auto got = capture([&] { name = loadtex(c.name.c_str(), c.width, 64); });
-        setfsuid(0);
-        EXPECT_EQ(got.out + "|" + got.err.substr(0, got.err.find("==")),
-                  "Reading " + c.name + " graphic.\n" + c.lines);
-    }
+    picture_folder pictures;
+    glEnable(GL_DEBUG_OUTPUT);
+    glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+    glDebugMessageCallback(print_gl_error, nullptr);
+    const long descriptors = open_descriptors();
+
+    unsigned int texture = 0;
+    const captured printed = load_as_nobody("picture.rgba", side, &texture);
+    glDebugMessageCallback(nullptr, nullptr);
+    EXPECT_EQ(printed.out,
+              "Reading picture.rgba graphic.\nGenerating texture.\nCompleted mipmap.\n");
+    EXPECT_EQ(printed.err, "");
+    ASSERT_NE(texture, 0u);
+
+    std::string texels(picture_bytes, '\0');
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_SHORT, texels.data());
-    EXPECT_TRUE(texels == flipped && !glIsTexture(name - 1) && fds() == open);
+    EXPECT_TRUE(texels == rows_bottom_up(pictures.picture)) << "rows or channels out of place";
+    EXPECT_EQ(open_descriptors(), descriptors);
+    glDeleteTextures(1, &texture);
+}
+
+// A refused picture yields texture 0, leaves the texture bound before it bound and no file open.
+TEST(Loadtex, RefusesWhatIsNoPictureOfTheSizeAskedAndSaysWhy)
+{
+    REQUIRE_GL();
+    picture_folder pictures;
+    struct refusal {
+        std::string file;
+        long width;
+        std::string out;  // after the line "Reading <file> graphic."
+        std::string err;
+    };
+    const refusal refusals[] = {
+        {"missing.rgba", side, "", "open: No such file or directory\n"},
+        {"picture.rgba", side + 1, "Different sizes 32768 compared to 33280\n", ""},
+        {"picture.rgba", side - 1, "Different sizes 32768 compared to 32256\n", ""},
+        {"locked.rgba", side, "", "open: Permission denied\n"},
+        {".", side, "", "open: Is a directory\n"},
+        {"pipe.rgba", side, "Different sizes 0 compared to 32768\n", ""},
+        {"shrinks.rgba", shrinking_width, "shrinks.rgba: the file shrank while it was read\n", ""},
+        {"picture.rgba", 1L << 42, "picture.rgba: not enough memory to load the picture\n", ""},
+    };
+    unsigned int bound_before = 0;
+    glGenTextures(1, &bound_before);
+    glBindTexture(GL_TEXTURE_2D, bound_before);
+    const long descriptors = open_descriptors();
+    alarm(60);  // a loader that waits for the pipe's writer would wait for ever
+    for (const refusal& expected : refusals) {
+        unsigned int texture = 1;
+        const captured printed = load_as_nobody(expected.file, expected.width, &texture);
+        EXPECT_EQ(texture, 0u) << expected.file;
+        EXPECT_EQ(printed.out, "Reading " + expected.file + " graphic.\n" + expected.out);
+        EXPECT_EQ(without_sanitizer_notes(printed.err), expected.err);
+        int bound = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        EXPECT_EQ((unsigned int)bound, bound_before) << expected.file;
+    }
+    alarm(0);
+    EXPECT_EQ(open_descriptors(), descriptors);
+    glDeleteTextures(1, &bound_before);
 }
