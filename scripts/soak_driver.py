@@ -19,7 +19,7 @@ import time
 
 WIDTH, HEIGHT = 1920, 1080
 NAMES = ["Start", "Coord", "Blank", "Blank", "Observe", "Edit", "Blank", "Quit"]
-# Pixels a clean miss keeps from every face, beyond the faces' breathing.
+# Pixels a clean miss keeps from every box, beyond the boxes' breathing.
 MISS_MARGIN = 6
 # The pointer rests at least this long (seconds) and five frames before and
 # after a click, so the frame whose hover flags the click reads was hit-tested
@@ -42,11 +42,12 @@ def read(path):
         return f.read()
 
 
-def face(button, panel_depth):
-    """Screen rectangle (left, top, right, bottom) of a button's un-lifted face."""
+def face(button, panel_depth, height=0.25):
+    """Screen rectangle (left, top, right, bottom) of a button's un-lifted face, or of the
+    outline of its box at another height above the panel (0: where its walls stand)."""
     left = 0.1 if button < 4 else 0.6
     bottom = 0.8 - 0.2 * (button % 4)
-    distance = 3.5 - 0.75 * (0.25 + panel_depth)
+    distance = 3.5 - 0.75 * (height + panel_depth)
 
     def sx(e):
         return (3.73868537 * 0.75 * (e - 0.5) / distance + 1) / 2 * WIDTH
@@ -67,10 +68,11 @@ def inner_box(button):
 
 
 def outer_box(button):
-    """Everything the face ever covers while it breathes, plus the miss margin."""
-    far, near = face(button, 0.15), face(button, 0.25)
-    return (min(far[0], near[0]) - MISS_MARGIN, min(far[1], near[1]) - MISS_MARGIN,
-            max(far[2], near[2]) + MISS_MARGIN, max(far[3], near[3]) + MISS_MARGIN)
+    """Everything the box, face and walls, ever covers while it breathes, plus the miss
+    margin: a click on its walls names it too."""
+    outlines = [face(button, depth, height) for depth in (0.15, 0.25) for height in (0, 0.25)]
+    return (min(o[0] for o in outlines) - MISS_MARGIN, min(o[1] for o in outlines) - MISS_MARGIN,
+            max(o[2] for o in outlines) + MISS_MARGIN, max(o[3] for o in outlines) + MISS_MARGIN)
 
 
 def within(box, x, y):

@@ -944,7 +944,7 @@ int main()
     // another window or monitor, and Escape would not reach the menu.
     glfwFocusWindow(window);
     glfwMakeContextCurrent(window);
-    glfwSwapInterval(1);  // one frame per refresh: the drift is counted in frames
+    glfwSwapInterval(1);  // one frame per refresh: no frames drawn that no one sees
     glfwSetFramebufferSizeCallback(window, framebuffer_size_callback);
     if (!gladLoadGL(glfwGetProcAddress)) {
         puts("Failed to initialize OpenGL context");

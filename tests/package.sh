@@ -7,26 +7,26 @@ source_tree=$(cd "${0%/*}/.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The words a page sets in bold or italics or protects from hyphenation with \%: file names,
+# What a page sets in bold or italics or protects from hyphenation with \%: file names,
 # commands, messages, options; one a line, without their escapes.
-literal_words() {
+literals() {
   {
-    grep -oE '\\f[BI]([^\\]|\\[-%&e])*\\f[RP]|\\%[^ ]+' "$1"
-    grep -E '^\.(B|I|BR|RB|IR|RI|BI|IB) ' "$1" | sed -E 's/^\.[A-Z]+ //; s/"//g'
-  } | sed -E 's/\\f[BIRP]//g; s/\\-/-/g; s/\\[%&]//g; s/\\e/\\/g; s/\\c$//' \
-    | tr ' ' '\n' | grep -E '[[:alnum:]]{3}' | sort -u
+    grep -oE '\\f[BI]([^\\]|\\[-%&e])*\\f[RP]|\\%[^ "]+' "$1"
+    grep -E '^\.(B|I|BR|RB|IR|RI|BI|IB) ' "$1" | sed -E 's/^\.[A-Z]+ //' | grep -oE '"[^"]+"|[^" ]+'
+  } | sed -E 's/"//g; s/\\f[BIRP]//g; s/\\-/-/g; s/\\[%&]//g; s/\\e/\\/g; s/\\c$//' \
+    | sed -E 's/^ +| +$//g' | grep -E '[[:alnum:]]{3}' | sort -u
 }
 
 # The man pages render without a warning, and at 80 columns in the C locale every literal
-# word shows whole, as a user copies it: none is hyphenated across two lines.
+# shows whole, as a user copies it: none is hyphenated across two lines.
 for page in "$source_tree"/man/*.1; do
   groff -man -Tutf8 -ww -z "$page" 2>&1 | tee "$work/groff.log"
   [ ! -s "$work/groff.log" ]
   mandoc -Tlint -W warning "$page"
   lexgrog "$page"
-  LC_ALL=C MANWIDTH=80 man -l "$page" 2>/dev/null | col -b >"$work/page.txt"
-  literal_words "$page" | while IFS= read -r word; do
-    grep -qF -- "$word" "$work/page.txt" || { echo "package: $page breaks $word" >&2; exit 1; }
+  LC_ALL=C MANWIDTH=80 man -l "$page" 2>/dev/null | col -b | tr -s ' \t\n' ' ' >"$work/page.txt"
+  literals "$page" | while IFS= read -r literal; do
+    grep -qF -- "$literal" "$work/page.txt" || { echo "package: $page breaks $literal" >&2; exit 1; }
   done
 done
 
