@@ -34,11 +34,12 @@ start_x_server() {
   BACKGROUND_PIDS+=("$XVFB_PID")
 }
 
-# end_background_programs: ends whatever the test started, the X server last.
+# end_background_programs: ends whatever the test started, the X server last, so that what
+# they started in turn ends with it. KILL, which nothing can ignore or hold up.
 end_background_programs() {
   local index
   for ((index = ${#BACKGROUND_PIDS[@]} - 1; index >= 0; index--)); do
-    kill "${BACKGROUND_PIDS[index]}" 2>/dev/null || true
+    kill -KILL "${BACKGROUND_PIDS[index]}" 2>/dev/null || true
     wait "${BACKGROUND_PIDS[index]}" 2>/dev/null || true
   done
   BACKGROUND_PIDS=()
@@ -107,7 +108,10 @@ assert_ends_with() {
     tenths=$((tenths - 1))
     sleep 0.1
   done
-  still_running "$pid" && fail "process $pid still runs"
+  if still_running "$pid"; then
+    fail "process $pid still runs"
+    return 1
+  fi
   wait "$pid" || status=$?
   assert_equal "$status" "$2"
 }
