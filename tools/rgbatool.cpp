@@ -6,7 +6,9 @@
 #include "rawimage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <sys/stat.h>
@@ -36,6 +38,49 @@ constexpr labelled buttons[] = {
 constexpr const char* blank_file = "output_blank.rgba";
 constexpr const char* background_file = "output_spinrgb.rgba";
 
+// What a defaults run has changed so far, each as said on standard output
+// ("made folder DIR", "added FILE"): a run that fails half-way says it again
+// after its reason, since what it added stays.
+using changes = std::vector<std::string>;
+
+void report_change(changes& done, const std::string& what)
+{
+    printf("rgbatool: %s\n", what.c_str());
+    done.push_back(what);
+}
+
+bool is_folder(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Makes `dir` and each parent it lacks, as mkdir -p does. Parents made before
+// a later folder fails stay, as with mkdir -p, and the deepest is named among
+// the changes.
+bool make_folder(const std::string& dir, changes& done, std::string& err)
+{
+    if (is_folder(dir))
+        return true;
+    std::string made;
+    for (size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
+        const std::string part = dir.substr(0, end);
+        const int failure = mkdir(part.c_str(), 0777) == 0 ? 0 : errno;
+        if (failure == 0) {
+            made = part;
+        } else if (failure != EEXIST || !is_folder(part)) {
+            err = part + ": cannot make folder: " + strerror(failure);
+            if (!made.empty())
+                done.push_back("made folder " + made);
+            return false;
+        }
+        if (end == std::string::npos)
+            break;
+    }
+    report_change(done, "made folder " + dir);
+    return true;
+}
+
 // True when nothing at all goes by the name, not even a dangling link. Whatever
 // does is the user's own picture, or a link to it: it is kept, and this says so.
 bool must_add(const std::string& path)
@@ -47,22 +92,17 @@ bool must_add(const std::string& path)
     return false;
 }
 
-void report_added(const std::string& path)
-{
-    printf("rgbatool: added %s\n", path.c_str());
-}
-
-bool add_picture(const std::string& path, const rawimage& picture, std::string& err)
+bool add_picture(const std::string& path, const rawimage& picture, changes& done, std::string& err)
 {
     if (!rawimage_write(path, picture, out_add, err))
         return false;
-    report_added(path);
+    report_change(done, "added " + path);
     return true;
 }
 
 // Its name is claimed before the drawing's seconds are spent, so that a folder
 // it cannot go into is refused at once.
-bool add_background(const std::string& path, std::string& err)
+bool add_background(const std::string& path, changes& done, std::string& err)
 {
     outfile out;
     if (!outfile_open(out, path, out_add, err))
@@ -71,11 +111,12 @@ bool add_background(const std::string& path, std::string& err)
     draw_spiral(picture, background_side);
     if (!outfile_finish(out, picture.bytes.data(), picture.bytes.size(), err))
         return false;
-    report_added(path);
+    report_change(done, "added " + path);
     return true;
 }
 
-bool add_labels(const std::string& prefix, const std::vector<bool>& wanted, std::string& err)
+bool add_labels(const std::string& prefix, const std::vector<bool>& wanted, changes& done,
+                std::string& err)
 {
     if (std::find(wanted.begin(), wanted.end(), true) == wanted.end())
         return true;  // without looking for the font, which a kept set does not need
@@ -86,33 +127,35 @@ bool add_labels(const std::string& prefix, const std::vector<bool>& wanted, std:
     bool ok = draw_labels(labels, wanted, pictures, err);
     pictures_release();
     for (size_t i = 0; ok && i < pictures.size(); i++)
-        ok = !wanted[i] || add_picture(prefix + buttons[i].file, pictures[i], err);
+        ok = !wanted[i] || add_picture(prefix + buttons[i].file, pictures[i], done, err);
     return ok;
 }
 
 // What is kept is said before anything is drawn. The background comes first:
 // should memory run short, it runs short there, before anything is added.
-bool write_defaults(const std::string& dir, std::string& err)
+bool write_defaults(const std::string& dir, changes& done, std::string& err)
 {
     if (dir.empty()) {
         err = "the folder name is empty";
         return false;
     }
+    if (!make_folder(dir, done, err))
+        return false;
     const std::string prefix = dir.back() == '/' ? dir : dir + "/";
     const bool add_spiral = must_add(prefix + background_file);
     const bool add_blank = must_add(prefix + blank_file);
     std::vector<bool> wanted;
     for (const labelled& b : buttons)
         wanted.push_back(must_add(prefix + b.file));
-    if (add_spiral && !add_background(prefix + background_file, err))
+    if (add_spiral && !add_background(prefix + background_file, done, err))
         return false;
     if (add_blank) {
         rawimage blank;
         draw_blank(blank);
-        if (!add_picture(prefix + blank_file, blank, err))
+        if (!add_picture(prefix + blank_file, blank, done, err))
             return false;
     }
-    return add_labels(prefix, wanted, err);
+    return add_labels(prefix, wanted, done, err);
 }
 
 bool png_to_raw(const std::string& in, const std::string& out, long side, const char* what,
@@ -130,13 +173,22 @@ bool raw_to_png(const std::string& in, const std::string& out, std::string& err)
            png_write_raw(out, picture, err);
 }
 
-int run(const std::vector<std::string>& args)
+// Says why the run failed, then what a defaults run had changed before: that stays.
+int fail(const char* reason, const changes& done)
+{
+    fprintf(stderr, "rgbatool: %s\n", reason);
+    for (const std::string& change : done)
+        fprintf(stderr, "rgbatool: before failing, %s\n", change.c_str());
+    return 1;
+}
+
+int run(const std::vector<std::string>& args, changes& done)
 {
     const std::string command = args.empty() ? "" : args[0];
     std::string err;
     bool ok = false;
     if (command == "defaults" && args.size() <= 2)
-        ok = write_defaults(args.size() == 2 ? args[1] : ".", err);
+        ok = write_defaults(args.size() == 2 ? args[1] : ".", done, err);
     else if (command == "button" && args.size() == 3)
         ok = png_to_raw(args[1], args[2], button_side, "a button picture", err);
     else if (command == "background" && args.size() == 3)
@@ -153,11 +205,7 @@ int run(const std::vector<std::string>& args)
         fputs(usage_text, stderr);
         return 2;
     }
-    if (!ok) {
-        fprintf(stderr, "rgbatool: %s\n", err.c_str());
-        return 1;
-    }
-    return 0;
+    return ok ? 0 : fail(err.c_str(), done);
 }
 
 }  // namespace
@@ -167,10 +215,11 @@ int run(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     setvbuf(stdout, nullptr, _IOLBF, 0);  // each line as its picture is done, also into a pipe
+    changes done;
+    done.reserve(8);  // a folder and seven pictures, so that the list itself never grows
     try {
-        return run(std::vector<std::string>(argv + 1, argv + argc));
+        return run(std::vector<std::string>(argv + 1, argv + argc), done);
     } catch (const std::bad_alloc&) {
-        fputs("rgbatool: out of memory\n", stderr);
-        return 1;
+        return fail("out of memory", done);
     }
 }
