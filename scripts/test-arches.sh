@@ -3,7 +3,8 @@
 # library's (tests/test_rotor.cpp, its exact bits among them) and the pictures' byte order
 # (tests/test_byteorder.cpp; s390x is big-endian). Other architectures than this machine's are
 # cross-compiled with Debian's cross compilers and run under qemu-user with their C libraries. The
-# library is compiled with the flags of its CMake target, at -O0 and at -O2, into build/arches/.
+# library is compiled with the flags of its CMake target, at -O0 and at -O2, after -flto as a
+# packager's flags may have it; the tests are linked with -flto. All lands in build/arches/.
 # Usage: scripts/test-arches.sh [ARCH...]      (default: amd64 arm64 ppc64el s390x riscv64)
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,20 +49,20 @@ for arch in "$@"; do
     compile "$arch" "$out/gtest_main.o" -c -I"$gtest" "$gtest/src/gtest_main.cc"
     ar rcs "$out/gtest.a" "$out/gtest-all.o" "$out/gtest_main.o"
   fi
-  # The tests are built once, as a program using the library would be: with the compiler's
-  # defaults. The library is built at both levels.
+  # The tests are built once, as a program using the library may be: with the compiler's
+  # defaults (which fuse multiply-adds where the processor has them) and link-time optimisation.
   for test in test_rotor test_byteorder; do
-    compile "$arch" "$out/$test.o" -c -O1 "${warnings[@]}" "$repo/tests/$test.cpp"
+    compile "$arch" "$out/$test.o" -c -O2 -flto "${warnings[@]}" "$repo/tests/$test.cpp"
   done
   for level in -O0 -O2; do
     for module in ga dot norm3d; do
-      compile "$arch" "$out/$module$level.o" -c "$level" "${warnings[@]}" "${library_flags[@]}" \
+      compile "$arch" "$out/$module$level.o" -c "$level" -flto "${warnings[@]}" "${library_flags[@]}" \
         "$repo/src/$module.cpp"
     done
-    compile "$arch" "$out/test_rotor$level" "$out/test_rotor.o" "$out"/{ga,dot,norm3d}"$level.o" \
-      "$out/gtest.a"
-    compile "$arch" "$out/test_byteorder$level" "$level" "${warnings[@]}" "$out/test_byteorder.o" \
-      "$repo/src/le16_to_host.cpp" "$out/gtest.a"
+    compile "$arch" "$out/test_rotor$level" -O2 -flto "$out/test_rotor.o" \
+      "$out"/{ga,dot,norm3d}"$level.o" "$out/gtest.a"
+    compile "$arch" "$out/test_byteorder$level" "$level" -flto "${warnings[@]}" \
+      "$out/test_byteorder.o" "$repo/src/le16_to_host.cpp" "$out/gtest.a"
   done
   for program in test_rotor-O0 test_rotor-O2 test_byteorder-O0 test_byteorder-O2; do
     echo "== $arch: $program"
