@@ -36,7 +36,7 @@ for task in "$@"; do
     chroot) packages+=(debootstrap git) ;;
     foreign) packages+=(qemu-user-static binfmt-support) ;;
     arches) packages+=(g++ g++-aarch64-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu
-                       g++-riscv64-linux-gnu qemu-user-static googletest) ;;
+                       g++-riscv64-linux-gnu g++-i686-linux-gnu qemu-user-static googletest) ;;
     bench) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" apitrace) ;;
     soak) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" python3) ;;
     valgrind) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" valgrind) ;;
