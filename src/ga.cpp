@@ -17,7 +17,8 @@ namespace {
 
 // Unit vectors u, v within 2^-18 radians (about 4e-6) of opposite: there |u + v|^2 is below
 // this, and so is 1 + v.u. The rounding of 1 + v.u (about 1e-16) would turn the usual result
-// away from v by up to 1e-10; near_opposite does without it.
+// away from v by about 1e-16 over their angle from opposite: 4e-11 at the edge, up to a half
+// turn further in. near_opposite does without it.
 constexpr double near_opposite_limit = 0x1p-36;
 
 // Neither a half turn nor any other: exactly opposite vectors have no plane to turn in.
