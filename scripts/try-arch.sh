@@ -31,6 +31,7 @@ esac
 binfmt=/proc/sys/fs/binfmt_misc
 [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" || fail "cannot mount $binfmt"
 [ -e "$binfmt/qemu-$qemu" ] || update-binfmts --enable "qemu-$qemu" || fail "no qemu-$qemu in binfmt_misc"
+grep -qx enabled "$binfmt/qemu-$qemu" || echo 1 >"$binfmt/qemu-$qemu" || fail "cannot enable qemu-$qemu"
 grep -qx "flags: .*F.*" "$binfmt/qemu-$qemu" || fail "qemu-$qemu is registered without the F flag"
 
 echo "== $release: cross-building the $arch packages"
