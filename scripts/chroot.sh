@@ -15,19 +15,21 @@ one_release() {
   release=$1
 }
 
-# base_chroot RELEASE: prints the folder of a bare chroot of RELEASE (bookworm, trixie, testing,
-# ...), made with debootstrap from this machine's own Debian mirror the first time. It is never
-# changed afterwards: in_chroot lays every change over it.
+# base_chroot RELEASE [ARCH]: prints the folder of a bare chroot of RELEASE (bookworm, trixie,
+# testing, ...), made with debootstrap from this machine's own Debian mirror the first time. It is
+# never changed afterwards: in_chroot lays every change over it. ARCH names another architecture
+# (arm64, ...), whose programs the kernel runs through qemu-user-static (see foreign_arch).
 base_chroot() {
-  local release=$1 base=$chroots/$1/base mirror
+  local release=$1 arch=${2:-} base=$chroots/$1/base${2:+-$2} mirror options=(--variant=minbase)
+  [ -z "$arch" ] || options+=(--arch "$arch")
   if [ ! -e "$base/etc/debian_version" ]; then
     mirror=$(awk '$1 == "URIs:" { print $2; exit } $1 ~ /^deb$/ { print $2; exit }' \
       /etc/apt/sources.list.d/*.sources /etc/apt/sources.list 2>/dev/null)
     [ -n "$mirror" ] || { echo "chroot: no Debian mirror found in /etc/apt" >&2; return 1; }
     rm -rf "$base.tmp"
     mkdir -p "$chroots/$release"
-    debootstrap --variant=minbase "$release" "$base.tmp" "$mirror" >"$chroots/$release/debootstrap.log" 2>&1 \
-      || { echo "chroot: debootstrap $release failed; see $chroots/$release/debootstrap.log" >&2; return 1; }
+    debootstrap "${options[@]}" "$release" "$base.tmp" "$mirror" >"$base.log" 2>&1 \
+      || { echo "chroot: debootstrap $release $arch failed; see $base.log" >&2; return 1; }
     # Testing is rebuilt all the time; a mirror that lags behind this clock has a Release file
     # past its Valid-Until. Stable releases keep the check.
     if [ "$release" = testing ] || [ "$release" = sid ]; then

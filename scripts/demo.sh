@@ -2,8 +2,8 @@
 # The headless demo, on the X display in DISPLAY (1920x1080): runs the menu,
 # moves the pointer onto "Observe", clicks, saves a screenshot, presses Escape,
 # prints the menu's output and where the screenshot is, and exits with the
-# menu's status.
-# Usage: scripts/demo.sh path/to/tarnwick picture-dir
+# menu's status. It waits up to START-SECONDS (default 120) for the menu to start.
+# Usage: scripts/demo.sh path/to/tarnwick picture-dir [START-SECONDS]
 set -euo pipefail
 . "$(dirname "$0")/menu.sh"
 
@@ -15,7 +15,7 @@ err="$dir/menu.err"
 
 (cd "$dir" && exec "$binary" >"$out" 2>"$err") &
 menu=$!
-if ! wait_for_menu "$err" "$menu"; then
+if ! wait_for_menu "$err" "$menu" "${3:-120}"; then
   kill "$menu" 2>/dev/null || true
   wait "$menu" || true
   cat "$out" "$err"

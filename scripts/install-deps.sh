@@ -8,6 +8,8 @@
 #   valgrind  scripts/valgrind.sh
 #   package   dpkg-buildpackage -b -us -uc: the Debian packages, and lintian to judge them
 #   chroot    scripts/test-on.sh and try-packages.sh: chroots of other Debian releases
+#   foreign   scripts/try-arch.sh: programs of other architectures run through qemu
+#   arches    scripts/test-arches.sh: cross compilers, qemu and GoogleTest's source
 # Idempotent and non-interactive: it does nothing when all packages are present.
 # Usage: scripts/install-deps.sh TASK...
 set -euo pipefail
@@ -21,7 +23,7 @@ display=(xvfb xdotool)
 # The benchmarks and the soak and memory runs build on the suite's support code.
 suite=(libgtest-dev)
 
-[ $# -gt 0 ] || { echo "usage: scripts/install-deps.sh run|demo|test|bench|soak|valgrind|package|chroot..." >&2; exit 2; }
+[ $# -gt 0 ] || { echo "usage: scripts/install-deps.sh run|demo|test|bench|soak|valgrind|package|chroot|foreign|arches..." >&2; exit 2; }
 packages=()
 for task in "$@"; do
   case $task in
@@ -33,10 +35,13 @@ for task in "$@"; do
                      weston xwayland faketime) ;;
     package) packages+=("${run[@]}" dpkg-dev debhelper lintian) ;;
     chroot) packages+=(debootstrap git) ;;
+    foreign) packages+=(qemu-user-static binfmt-support) ;;
+    arches) packages+=(g++ g++-aarch64-linux-gnu g++-powerpc64le-linux-gnu g++-s390x-linux-gnu
+                       g++-riscv64-linux-gnu g++-i686-linux-gnu qemu-user-static googletest) ;;
     bench) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" apitrace) ;;
     soak) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" python3) ;;
     valgrind) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" valgrind) ;;
-    *) echo "install-deps: unknown task '$task' (run, demo, test, bench, soak, valgrind, package, chroot)" >&2; exit 2 ;;
+    *) echo "install-deps: unknown task '$task' (run, demo, test, bench, soak, valgrind, package, chroot, foreign, arches)" >&2; exit 2 ;;
   esac
 done
 

@@ -1,7 +1,7 @@
 // Rotors and bivectors of 3-D geometric algebra.
-// Results must be the same bits everywhere: each product is rounded before it
-// is summed, sums run left to right as written, and the build forbids fusing
-// a*b + c into one multiply-add for this module.
+// Results must be the same bits everywhere (see ga.h): each product is rounded
+// before it is summed, sums run left to right as written, and the build
+// forbids fusing a*b + c into one multiply-add for this module.
 #include "ga.h"
 
 #include <cmath>
@@ -13,12 +13,49 @@ bivec3 wedge(double* u, double* v)
                   u[1] * v[2] - u[2] * v[1]};
 }
 
+namespace {
+
+// Unit vectors u, v within 2^-18 radians (about 4e-6) of opposite: there |u + v|^2 is below
+// this, and so is 1 + v.u. The rounding of 1 + v.u (about 1e-16) would turn the usual result
+// away from v by about 1e-16 over their angle from opposite: 4e-11 at the edge, up to a half
+// turn further in. near_opposite does without it.
+constexpr double near_opposite_limit = 0x1p-36;
+
+// Neither a half turn nor any other: exactly opposite vectors have no plane to turn in.
+constexpr rot3 no_rotor = {NAN, NAN, NAN, NAN};
+
+// The rotor of create_rotor for unit vectors u, v nearly opposite, from their sum (exact there).
+// Their wedge v^u is taken as sum^u, as v^u's own products cancel to their rounding; 1 + v.u is
+// taken from the wedge, as |w|^2 / (|u||v| - v.u), where |u||v| - v.u is 2|d| (d = v.u) to
+// within 2^-37. All parts are divided by the wedge's largest component first, so that a wedge
+// too small to square still gives its plane.
+rot3 near_opposite(double* u, double* sum, double d)
+{
+    bivec3 w = wedge(sum, u);
+    double largest = std::fmax(std::fabs(w.b01), std::fmax(std::fabs(w.b02), std::fabs(w.b12)));
+    if (largest == 0.0)
+        return no_rotor;
+    bivec3 plane = {w.b01 / largest, w.b02 / largest, w.b12 / largest};
+    double plane_squared = plane.b01 * plane.b01 + plane.b02 * plane.b02 + plane.b12 * plane.b12;
+    double s = largest * plane_squared / (2.0 * std::fabs(d));
+    double n = std::sqrt(s * s + plane_squared);
+    return rot3{s / n, plane.b01 / n, plane.b02 / n, plane.b12 / n};
+}
+
+}  // namespace
+
 rot3 create_rotor(double* u, double* v)
 {
     // 1 + v u, normalised: the scalar part is 1 + v.u, the bivector part v^u.
-    // Opposite vectors make it 0 + 0 and give NaN; there is no fallback plane.
-    double s = 1.0 + dot(v, u);
+    double d = dot(v, u);
     bivec3 w = wedge(v, u);
+    double s = 1.0 + d;
+    double sum[3] = {u[0] + v[0], u[1] + v[1], u[2] + v[2]};
+    if (std::fabs(s) <= near_opposite_limit && dot(sum, sum) <= near_opposite_limit)
+        return near_opposite(u, sum, d);
+    // Opposite directions of other lengths.
+    if (d < 0.0 && w.b01 == 0.0 && w.b02 == 0.0 && w.b12 == 0.0)
+        return no_rotor;
     double n = std::sqrt(s * s + w.b01 * w.b01 + w.b02 * w.b02 + w.b12 * w.b12);
     return rot3{s / n, w.b01 / n, w.b02 / n, w.b12 / n};
 }

@@ -1,7 +1,21 @@
 // A small geometric-algebra library for rotations in three dimensions.
 // Vectors are plain arrays of three doubles x, y, z; rotor matrices are 4x4,
-// row-major, with only the upper-left 3x3 block non-zero. Results are the same
-// bits on every machine: see ga.cpp.
+// row-major, with only the upper-left 3x3 block non-zero.
+//
+// Every result that is not NaN is the same bits on amd64, arm64, ppc64el,
+// s390x and riscv64, at every optimisation level, but for two exceptions:
+// - create_rotorplane and geo take the sine and cosine of half the angle (geo:
+//   of half the dot product) from the C library's sincos. Where that half is
+//   2^-27 or more in size, their bits are the C library's, whose last bit can
+//   differ between C libraries and, with glibc, between processors: on amd64
+//   glibc picks other code for a processor without FMA.
+// - On i386 the arithmetic is the x87's, whose extra precision Debian's i386
+//   baseline (no SSE2) cannot turn off: results can differ in the last bits.
+// NaN results are NaN everywhere; their sign and payload are not promised.
+// This holds for the library as its build compiles it: -ffp-contract=off and
+// -fno-lto. A program linked with link-time optimisation gets its machine code
+// as it is; a copy of the sources compiled otherwise, or with -ffast-math,
+// loses the promise.
 #ifndef TARNWICK_GA_H
 #define TARNWICK_GA_H
 
@@ -27,8 +41,10 @@ typedef struct {
 double dot(double* u, double* v);
 int norm3d(double (*v)[3]);
 
-// ga: rotors and bivectors. Nothing is checked or normalised on the way in;
-// create_rotor expects unit vectors and gives NaN for exactly opposite ones.
+// ga: rotors and bivectors. Nothing is checked or normalised on the way in.
+// create_rotor expects unit vectors. For exactly opposite ones (v = -u) there
+// is no plane to turn in: NaN in all four parts. Nearly opposite ones give the
+// half turn, or nearly that, in their plane.
 // rotate may write over v; a rotor of length k also scales by k^2.
 // The functions that fill arrays return int for uniformity and never fail: 0.
 bivec3 wedge(double* u, double* v);

@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "le16_to_host.h"
 #include "tarnwick.h"
 
 namespace {
@@ -147,6 +148,7 @@ unsigned int loadtex(const char* path, long width, long height)
     unsigned int name = new_texture();
     // The file is stored top row first; GL wants the bottom row first.
     flipimg_rgba(width, height, pixels, scratch);
+    le16_to_host(pixels, (size_t)size / 2);
     // Each buffer goes as soon as it has served, so that the GL's own storage
     // for the texture can take over its pages instead of touching fresh ones.
     delete_buffer(scratch);
