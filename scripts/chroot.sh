@@ -50,7 +50,6 @@ in_chroot() {
   shift 2
   [ "${1:-}" = --offline ] && { net=(--net); shift; }
   mkdir -p "$changes/upper" "$changes/work" "$changes/root"
-  # shellcheck disable=SC2016 # the script expands its own arguments, inside the namespace
   unshare --mount --fork "${net[@]}" -- bash -euc '
     base=$1 changes=$2; shift 2
     root=$changes/root
@@ -73,7 +72,6 @@ dev_chroot() {
   rm -rf "$changes/upper/root/tarnwick"
   mkdir -p "$changes/upper/root"
   git clone -q "$repo" "$changes/upper/root/tarnwick"
-  # shellcheck disable=SC2016 # the script expands its own variables, inside the chroot
   in_chroot "$base" "$changes" "${bare[@]}" bash -euc '
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq && apt-get install -y -qq --no-install-recommends git ca-certificates >/dev/null

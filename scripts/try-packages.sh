@@ -33,7 +33,6 @@ in_chroot "$base" "$bare_system" "${bare[@]}" bash -euc '
 
 echo "== $release: the menu follows a mode change and reports a click"
 menu=$bare_system/upper/root/menu
-# shellcheck disable=SC2016 # the script expands its own arguments, on the X server
 "$repo/scripts/with-xvfb.sh" bash -euc '
   . "$1/scripts/menu.sh"
   . "$1/scripts/chroot.sh"
@@ -49,7 +48,6 @@ menu=$bare_system/upper/root/menu
 grep -qx "Pressing button 4: Observe" "$menu/out" || { cat "$menu/out"; fail "no click line"; }
 
 echo "== $release: purging leaves nothing"
-# shellcheck disable=SC2016 # the script expands its own variables, inside the chroot
 in_chroot "$base" "$bare_system" "${bare[@]}" bash -euc '
   files=$(dpkg -L tarnwick libtarnwick-rotor-dev | grep -vx "/\." | sort -u)
   apt-get purge -y -qq tarnwick libtarnwick-rotor-dev >/dev/null
