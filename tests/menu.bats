@@ -69,15 +69,6 @@ cpu_ticks() {
 main: Starting render loop."
 }
 
-@test "a click on Observe prints its line and Escape ends the menu with 0" {
-  start_menu
-  click_on Observe
-  press_escape
-  assert_menu_ends_with 0
-  run tail -n 1 "$MENU_OUT"
-  assert_output "Pressing button 4: Observe"
-}
-
 @test "a missing picture and a short one are named, and the menu runs without them" {
   copy_pictures broken_pictures
   rm broken_pictures/output_start.rgba
