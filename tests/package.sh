@@ -11,9 +11,9 @@ trap 'rm -rf "$work"' EXIT
 # commands, messages, options; one a line, without their escapes.
 literals() {
   {
-    grep -oE '\\f[BI]([^\\]|\\[-%&e])*\\f[RP]|\\%[^ "]+' "$1"
-    grep -E '^\.(B|I|BR|RB|IR|RI|BI|IB) ' "$1" | sed -E 's/^\.[A-Z]+ //' | grep -oE '"[^"]+"|[^" ]+'
-  } | sed -E 's/"//g; s/\\f[BIRP]//g; s/\\-/-/g; s/\\[%&]//g; s/\\e/\\/g; s/\\c$//' \
+    grep -oE '\\f[BI]([^\\]|\\[-%&e])*\\f[RP]|\\%([^ "\\]|\\.)+' "$1"
+    grep -E '^\.(B|I|BR|RB|IR|RI|BI|IB) ' "$1" | sed -E 's/^\.[A-Z]+ //' | grep -oE '"[^"]+"|([^" \\]|\\.)+'
+  } | sed -E 's/"//g; s/\\f[BIRP]//g; s/\\-/-/g; s/\\[%&]//g; s/\\e/\\/g; s/\\c$//; s/\\ / /g' \
     | sed -E 's/^ +| +$//g' | grep -E '[[:alnum:]]{3}' | sort -u
 }
 
