@@ -31,7 +31,7 @@ for task in "$@"; do
     demo) packages+=("${run[@]}" "${display[@]}" imagemagick) ;;
     test) packages+=("${run[@]}" "${display[@]}" "${suite[@]}" imagemagick clang-format shellcheck
                      bats bats-support bats-assert bats-file
-                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file mandoc man-db groff
+                     openbox xterm x11-xserver-utils x11-utils dpkg-dev debhelper lintian file mandoc man-db groff-base bsdextrautils
                      weston xwayland faketime) ;;
     package) packages+=("${run[@]}" dpkg-dev debhelper lintian) ;;
     chroot) packages+=(debootstrap git) ;;
