@@ -81,7 +81,8 @@ launch_menu() {
       "full disk") exec >/dev/full ;;
       "pipe read once") exec >"$pipe" ;;
     esac
-    exec env ${preload:+"LD_PRELOAD=$preload"} "$@" "$TARNWICK"
+    # Options such as --unset come first in env's command line.
+    exec env "$@" ${preload:+"LD_PRELOAD=$preload"} "$TARNWICK"
   ) 2>"$MENU_ERR" 3>&- &
   MENU_PID=$!
   BACKGROUND_PIDS+=("$MENU_PID")
