@@ -81,3 +81,19 @@ dev_chroot() {
       "Mesa $(dpkg-query -W -f "\${Version}" libgl1-mesa-dri)"' install "$@" \
     || { echo "chroot: installing what the scripts need failed on $release" >&2; return 1; }
 }
+
+# purge_leaves_nothing BASE CHANGES: purges tarnwick's packages from the chroot BASE with
+# CHANGES laid over it; fails, naming what is left, if a file or a package of theirs remains.
+purge_leaves_nothing() {
+  local left=$2/left
+  in_chroot "$1" "$2" "${bare[@]}" bash -euc '
+    files=$(dpkg -L tarnwick libtarnwick-rotor-dev | grep -vx "/\." | sort -u)
+    apt-get purge -y -qq tarnwick libtarnwick-rotor-dev >/dev/null
+    apt-get autoremove --purge -y -qq >/dev/null
+    for f in $files; do
+      [ -e "$f" ] && { [ ! -d "$f" ] || [ -z "$(dpkg -S "$f" 2>/dev/null)" ]; } && echo "left: $f"
+    done
+    dpkg -l | awk "/tarnwick/ { print \"left: package \" \$2 }"' >"$left" \
+    || { echo "purging failed" >&2; return 1; }
+  [ ! -s "$left" ] || { cat "$left" >&2; echo "the packages left files behind" >&2; return 1; }
+}

@@ -86,14 +86,5 @@ grep -qx "Pressing button 4: Observe" "$menu/menu.out" || { cat "$bare_system/de
 [ "$(stat -c %s "$menu/screenshot.png")" -gt 200000 ] || fail "the screenshot is blank"
 
 echo "== $release $arch: purging leaves nothing"
-in_chroot "$base_arch" "$bare_system" "${bare[@]}" bash -euc '
-  files=$(dpkg -L tarnwick libtarnwick-rotor-dev | grep -vx "/\." | sort -u)
-  apt-get purge -y -qq tarnwick libtarnwick-rotor-dev >/dev/null
-  apt-get autoremove --purge -y -qq >/dev/null
-  for f in $files; do
-    [ -e "$f" ] && { [ ! -d "$f" ] || [ -z "$(dpkg -S "$f" 2>/dev/null)" ]; } && echo "left: $f"
-  done
-  dpkg -l | awk "/tarnwick/ { print \"left: package \" \$2 }"' >"$bare_system/left" \
-  || fail "purging failed"
-[ ! -s "$bare_system/left" ] || { cat "$bare_system/left"; fail "the packages left files behind"; }
+purge_leaves_nothing "$base_arch" "$bare_system" || fail "purging did not leave the system as it was"
 echo "== $release $arch: the packages cross-build, install, run and purge cleanly"

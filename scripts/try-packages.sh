@@ -48,14 +48,5 @@ menu=$bare_system/upper/root/menu
 grep -qx "Pressing button 4: Observe" "$menu/out" || { cat "$menu/out"; fail "no click line"; }
 
 echo "== $release: purging leaves nothing"
-in_chroot "$base" "$bare_system" "${bare[@]}" bash -euc '
-  files=$(dpkg -L tarnwick libtarnwick-rotor-dev | grep -vx "/\." | sort -u)
-  apt-get purge -y -qq tarnwick libtarnwick-rotor-dev >/dev/null
-  apt-get autoremove --purge -y -qq >/dev/null
-  for f in $files; do
-    [ -e "$f" ] && { [ ! -d "$f" ] || [ -z "$(dpkg -S "$f" 2>/dev/null)" ]; } && echo "left: $f"
-  done
-  dpkg -l | awk "/tarnwick/ { print \"left: package \" \$2 }"' >"$bare_system/left" \
-  || fail "purging failed"
-[ ! -s "$bare_system/left" ] || { cat "$bare_system/left"; fail "the packages left files behind"; }
+purge_leaves_nothing "$base" "$bare_system" || fail "purging did not leave the system as it was"
 echo "== $release: the packages install, run and purge cleanly"
