@@ -12,8 +12,9 @@ teardown() {
   end_background_programs
 }
 
-# The lines a start-up with every picture in place prints, but for the four that describe the
-# driver (vendor, renderer and versions), which differ from one machine to the next.
+# The lines a start-up with every picture in place prints, but for the five that describe the
+# driver (its OpenGL version, vendor, renderer, GL and GLSL versions), which differ from one
+# machine to the next.
 expected_start_up_lines() {
   echo "Compiled against GLFW $GLFW_VERSION"
   echo "Detected vidmode 1920x1080"
