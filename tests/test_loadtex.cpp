@@ -86,7 +86,7 @@ extern "C" void* mmap(void* address, size_t length, int protection, int flags, i
 }
 
 // A read-only picture reaches its texture without a GL error. A refused one yields texture 0 and
-// leaves the texture bound before it bound. No load leaves a file open.
+// leaves the texture bound before it bound. No load, refused or not, leaves a file open.
 TEST(Loadtex, LoadsAPictureRowByRowAndRefusesWhatIsNoPictureOfTheSizeAskedSayingWhy)
 {
     REQUIRE_GL();
@@ -100,9 +100,10 @@ TEST(Loadtex, LoadsAPictureRowByRowAndRefusesWhatIsNoPictureOfTheSizeAskedSaying
     std::ofstream("shrinks.rgba") << picture.substr(row_bytes);
     mknod("locked.rgba", S_IFREG, 0);  // nobody may read it
     mkfifo("pipe.rgba", 0644);
-    const long descriptors = open_descriptors();
     unsigned int texture = 0;
     const captured printed = load_as_nobody("picture.rgba", side, &texture);
+    // Counted after the first upload, for which the driver may open files of its own.
+    const long descriptors = open_descriptors();
     EXPECT_EQ(printed.out,
               "Reading picture.rgba graphic.\nGenerating texture.\nCompleted mipmap.\n");
     EXPECT_EQ(printed.err, "");
@@ -136,6 +137,9 @@ TEST(Loadtex, LoadsAPictureRowByRowAndRefusesWhatIsNoPictureOfTheSizeAskedSaying
         EXPECT_EQ((unsigned int)bound, texture) << expected.file << " unbound the picture loaded";
     }
     alarm(0);
+    unsigned int loaded_again = 0;
+    load_as_nobody("picture.rgba", side, &loaded_again);
+    glDeleteTextures(1, &loaded_again);
     EXPECT_EQ(open_descriptors(), descriptors);
     glDeleteTextures(1, &texture);
 }
