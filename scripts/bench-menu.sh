@@ -70,16 +70,17 @@ apitrace trim --frames=0-19 -o "$work/first20.trace" "$work/menu.trace" >/dev/nu
 replay() { glretrace --benchmark "$1" 2>/dev/null | awk '/^Rendered/ { print $2, $5 }'; }
 read -r all_frames all_seconds <<<"$(replay "$work/menu.trace")"
 read -r first_frames first_seconds <<<"$(replay "$work/first20.trace")"
-replay_ms=$(awk -v a="$all_seconds" -v b="$first_seconds" -v n="$all_frames" -v m="$first_frames" \
-  'BEGIN { printf "%.3f", (a - b) * 1000 / (n - m) }')
+replay_ms=$(awk -v all_seconds="$all_seconds" -v first_seconds="$first_seconds" \
+  -v all_frames="$all_frames" -v first_frames="$first_frames" \
+  'BEGIN { printf "%.3f", (all_seconds - first_seconds) * 1000 / (all_frames - first_frames) }')
 
-line() { awk -v what="$1" -v v="$2" -v unit="$3" -v fname="$4" -v f="$5" \
-  'BEGIN { printf "%-34s %9.1f %s   floor (%s) %9.1f %s   ratio %.2f\n", what, v, unit, fname, f, unit, v / f }'; }
+line() { awk -v what="$1" -v value="$2" -v unit="$3" -v floor_name="$4" -v floor="$5" \
+  'BEGIN { printf "%-34s %9.1f %s   floor (%s) %9.1f %s   ratio %.2f\n", what, value, unit, floor_name, floor, unit, value / floor }'; }
 line "start to first frame (median of $runs)" "$(runs_median menu first_frame_ms)" ms \
   "window + read and upload the nine pictures" "$(runs_median floor first_frame_ms)"
 line "  processor time till then" "$(runs_median menu first_frame_cpu_ms)" ms \
   "the same" "$(runs_median floor first_frame_cpu_ms)"
-mib() { awk -v k="$1" 'BEGIN { print k / 1024 }'; }
+mib() { awk -v kib="$1" 'BEGIN { print kib / 1024 }'; }
 line "peak resident memory (median of $runs)" "$(mib "$(runs_median menu peak_rss_kib)")" MiB \
   "window + read and upload the nine pictures" "$(mib "$(runs_median floor peak_rss_kib)")"
 line "time per frame" "$(value "$work/frames" frame_ms)" ms "glretrace replay of the same calls" "$replay_ms"

@@ -90,8 +90,9 @@ purge_leaves_nothing() {
     files=$(dpkg -L tarnwick libtarnwick-rotor-dev | grep -vx "/\." | sort -u)
     apt-get purge -y -qq tarnwick libtarnwick-rotor-dev >/dev/null
     apt-get autoremove --purge -y -qq >/dev/null
-    for f in $files; do
-      [ -e "$f" ] && { [ ! -d "$f" ] || [ -z "$(dpkg -S "$f" 2>/dev/null)" ]; } && echo "left: $f"
+    for file in $files; do
+      [ -e "$file" ] && { [ ! -d "$file" ] || [ -z "$(dpkg -S "$file" 2>/dev/null)" ]; } \
+        && echo "left: $file"
     done
     dpkg -l | awk "/tarnwick/ { print \"left: package \" \$2 }"' >"$left" \
     || { echo "purging failed" >&2; return 1; }

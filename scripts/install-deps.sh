@@ -46,8 +46,9 @@ for task in "$@"; do
 done
 
 missing=()
-for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+for package in $(printf '%s\n' "${packages[@]}" | sort -u); do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+    || missing+=("$package")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -61,9 +61,10 @@ wait_for_menu() {
 # button INDEX (0-7, left column then right, top to bottom) on a screen of
 # that size, for the panel at the middle of its breathing.
 button_at() {
-  awk -v i="$1" -v w="$2" -v h="$3" 'BEGIN {
-    px = (i < 4 ? 0.1 : 0.6) + 0.15; py = 0.85 - 0.2 * (i % 4)
+  awk -v button="$1" -v width="$2" -v height="$3" 'BEGIN {
+    centre_x = (button < 4 ? 0.1 : 0.6) + 0.15
+    centre_y = 0.85 - 0.2 * (button % 4)
     distance = 3.5 - 0.75 * (0.25 + 0.2)
-    printf "%d %d\n", (3.73868537 * 0.75 * (px - 0.5) / distance + 1) / 2 * w,
-                      (1 - 6.64655161 * 0.75 * (py - 0.5) / distance) / 2 * h }'
+    printf "%d %d\n", (3.73868537 * 0.75 * (centre_x - 0.5) / distance + 1) / 2 * width,
+                      (1 - 6.64655161 * 0.75 * (centre_y - 0.5) / distance) / 2 * height }'
 }
